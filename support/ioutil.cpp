@@ -1,0 +1,62 @@
+#include "ioutil.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Hooks.h"
+
+namespace {
+
+// Prints the step's diagnostic, releases what is open and returns `code`,
+// leaving errno as the failed step set it: perror itself may change errno
+// (it does when standard error is not a terminal), and a caller that adds a
+// line of its own must still name the real error.
+std::int64_t fail(const char* tag, std::int64_t code, std::FILE* f = nullptr, void* buf = nullptr) {
+    int saved = errno;
+    std::perror(tag);
+    std::free(buf);
+    if (f) std::fclose(f);
+    errno = saved;
+    return code;
+}
+
+// The body of both readers; it takes no cost step (each reader takes its one
+// step on entry). `extra` zeroed bytes are allocated past the contents.
+std::int64_t read_whole(const char* path, unsigned char** out_buf, std::size_t extra) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return fail("open_file", read_file_open_failed);
+    if (std::fseek(f, 0, SEEK_END) != 0) return fail("seek_end", read_file_seek_end_failed, f);
+    long end = std::ftell(f);
+    if (end < 0) return fail("ftell", read_file_ftell_failed, f);
+    if (std::fseek(f, 0, SEEK_SET) != 0) return fail("seek_set", read_file_seek_set_failed, f);
+
+    auto size = static_cast<std::size_t>(end);
+    // Never ask for zero bytes: an empty file must reach the read below and
+    // fail there, whatever malloc(0) returns on this C library.
+    std::size_t alloc = size + extra;
+    auto* buf = static_cast<unsigned char*>(std::malloc(alloc > 0 ? alloc : 1));
+    if (!buf) return fail("malloc", read_file_malloc_failed, f);
+    // One item of `size` bytes: an empty or shrunken file reads no item.
+    if (std::fread(buf, size, 1, f) < 1) return fail("fread", read_file_fread_failed, f, buf);
+
+    if (extra > 0) buf[size] = 0;
+    std::fclose(f);
+    *out_buf = buf;
+    return end;
+}
+
+}  // namespace
+
+std::int64_t read_file(const char* path, unsigned char** out_buf) {
+    cost_inc();
+    return read_whole(path, out_buf, 0);
+}
+
+std::int64_t read_file_str(const char* path, char** out_buf) {
+    cost_inc();
+    unsigned char* buf = nullptr;
+    std::int64_t size = read_whole(path, &buf, 1);
+    if (size >= 0) *out_buf = reinterpret_cast<char*>(buf);
+    return size;
+}
