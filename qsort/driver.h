@@ -1,0 +1,21 @@
+// The quicksort benchmarks' logic, once per element kind: `words` sorts the
+// input as 4-byte words, `bytes` as single bytes. Each program fixes its kind
+// when it is built.
+#pragma once
+
+#include <cstdint>
+
+namespace words {
+// Compares two native-endian 32-bit words as signed values: first minus
+// second, wrapped to 32 bits where the difference does not fit.
+int cmp(const void* a, const void* b, void* arg);
+// Sorts a copy of the size / 4 whole words of src; trailing bytes are ignored.
+void test_qsort(const unsigned char* src, std::uint64_t size);
+}  // namespace words
+
+namespace bytes {
+// Compares two bytes as unsigned values: first minus second.
+int cmp(const void* a, const void* b, void* arg);
+// Sorts a copy of the size bytes of src.
+void test_qsort(const unsigned char* src, std::uint64_t size);
+}  // namespace bytes
