@@ -1,0 +1,137 @@
+#include "ioutil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "Hooks.h"
+#include "program_runner.h"
+
+namespace {
+
+std::string random_bytes(std::size_t n) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+class ReadFileSizes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(ReadFileSizes, ReadsEveryByteAsStoredForOneStep) {
+    scratch_dir dir;
+    // CR, LF and NUL bytes included: nothing is translated.
+    std::string bytes = std::string("\r\n\0", 3) + random_bytes(GetParam());
+    bytes.resize(GetParam());
+    std::string path = dir.write("f", bytes);
+
+    unsigned char* buf = nullptr;
+    std::uint64_t before = cost_read();
+    std::int64_t size = read_file(path.c_str(), &buf);
+    EXPECT_EQ(cost_read() - before, 1u);
+    ASSERT_EQ(size, static_cast<std::int64_t>(bytes.size()));
+    ASSERT_NE(buf, nullptr);
+    EXPECT_EQ(std::memcmp(buf, bytes.data(), bytes.size()), 0);
+    std::free(buf);
+}
+
+TEST_P(ReadFileSizes, StrVariantAppendsAZeroByteNotCounted) {
+    scratch_dir dir;
+    std::string bytes = random_bytes(GetParam());
+    std::string path = dir.write("f", bytes);
+
+    char* buf = nullptr;
+    std::uint64_t before = cost_read();
+    std::int64_t size = read_file_str(path.c_str(), &buf);
+    EXPECT_EQ(cost_read() - before, 1u);
+    ASSERT_EQ(size, static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(std::memcmp(buf, bytes.data(), bytes.size()), 0);
+    EXPECT_EQ(buf[bytes.size()], '\0');
+    std::free(buf);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ReadFileSizes, ::testing::Values(1, 2, 3, 4, 5, 4096, 100003));
+
+// Every failure: its code, exactly one perror line, one cost step, and the
+// caller's pointer untouched.
+struct failure_case {
+    const char* name;
+    std::int64_t code;
+    const char* stderr_text;
+};
+
+class ReadFileFailures : public ::testing::TestWithParam<failure_case> {
+protected:
+    // Makes the file the case is about and returns its path.
+    std::string make(const std::string& name) {
+        if (name == "missing") return dir.path + "/missing";
+        if (name == "empty") return dir.write("empty", "");
+        if (name == "dev_null") return "/dev/null";
+        if (name == "fifo") {
+            // Holding it open for writing lets the reader open it at once.
+            std::string p = dir.path + "/fifo";
+            EXPECT_EQ(mkfifo(p.c_str(), 0600), 0);
+            writer = open(p.c_str(), O_RDWR);
+            return p;
+        }
+        if (name == "huge_sparse") {
+            // Far larger than memory; only its length exists on disk.
+            std::string p = dir.write("huge", "");
+            EXPECT_EQ(truncate(p.c_str(), std::int64_t{1} << 42), 0);
+            return p;
+        }
+        ADD_FAILURE() << name;
+        return {};
+    }
+    void TearDown() override {
+        if (writer >= 0) close(writer);
+    }
+    scratch_dir dir;
+    int writer = -1;
+};
+
+TEST_P(ReadFileFailures, ReportsCodeAndLineAndKeepsPointer) {
+    std::string path = make(GetParam().name);
+    for (bool str : {false, true}) {
+        unsigned char sentinel = 0;
+        unsigned char* buf = &sentinel;
+        char* sbuf = reinterpret_cast<char*>(&sentinel);
+        std::uint64_t before = cost_read();
+        ::testing::internal::CaptureStderr();
+        std::int64_t code = str ? read_file_str(path.c_str(), &sbuf) : read_file(path.c_str(), &buf);
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(code, GetParam().code) << str;
+        EXPECT_EQ(err, GetParam().stderr_text) << str;
+        EXPECT_EQ(cost_read() - before, 1u) << str;
+        EXPECT_EQ(buf, &sentinel);
+        EXPECT_EQ(sbuf, reinterpret_cast<char*>(&sentinel));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ReadFileFailures,
+    ::testing::Values(failure_case{"missing", -1, "open_file: No such file or directory\n"},
+                      failure_case{"fifo", -2, "seek_end: Illegal seek\n"},
+                      failure_case{"huge_sparse", -5, "malloc: Cannot allocate memory\n"},
+                      failure_case{"empty", -6, "fread: Success\n"},
+                      failure_case{"dev_null", -6, "fread: Success\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadFile, FailureLeavesErrnoAsTheFailedStepSetIt) {
+    unsigned char* buf = nullptr;
+    ::testing::internal::CaptureStderr();
+    errno = 0;
+    read_file("/nonexistent/sortcost", &buf);
+    int e = errno;
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(e, ENOENT);
+}
+
+}  // namespace

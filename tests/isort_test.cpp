@@ -1,0 +1,113 @@
+#include "isort.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "Hooks.h"
+
+namespace {
+
+using words = std::vector<std::uint32_t>;
+
+// Pairs standing in the wrong order, counted directly: each costs one exchange.
+std::uint64_t inverted_pairs(const words& v) {
+    std::uint64_t n = 0;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        for (std::size_t j = i + 1; j < v.size(); ++j) n += v[i] > v[j];
+    return n;
+}
+
+words generate(const std::string& shape, std::size_t n) {
+    std::mt19937 rng(static_cast<unsigned>(n) * 7919u + static_cast<unsigned>(shape.size()));
+    words v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        auto k = static_cast<std::uint32_t>(i);
+        if (shape == "random") v[i] = static_cast<std::uint32_t>(rng());
+        else if (shape == "sorted") v[i] = k;
+        else if (shape == "reversed") v[i] = static_cast<std::uint32_t>(n) - k;
+        else if (shape == "equal") v[i] = 42;
+        else if (shape == "few-distinct") v[i] = static_cast<std::uint32_t>(rng() % 3);
+        else if (shape == "top-bit") v[i] = (rng() & 1 ? 0x80000000u : 0u) | (static_cast<std::uint32_t>(rng()) & 0xFFu);
+    }
+    return v;
+}
+
+struct shape_case {
+    std::string shape;
+    std::size_t n;
+};
+
+class IsortShapes : public ::testing::TestWithParam<shape_case> {};
+
+TEST_P(IsortShapes, CostIsTwoPerWordPlusTwoPlusOnePerExchange) {
+    words v = generate(GetParam().shape, GetParam().n);
+    words expected = v;
+    std::sort(expected.begin(), expected.end());
+    std::uint64_t exchanges = inverted_pairs(v);
+
+    std::uint64_t before = cost_read();
+    isort(v.data(), static_cast<std::int32_t>(v.size()));
+    EXPECT_EQ(cost_read() - before, 2 * v.size() + 2 + exchanges);
+    EXPECT_EQ(v, expected);
+}
+
+std::vector<shape_case> shape_cases() {
+    std::vector<shape_case> cases;
+    for (const char* shape : {"random", "sorted", "reversed", "equal", "few-distinct", "top-bit"})
+        for (std::size_t n : {0, 1, 2, 3, 17, 500}) cases.push_back({shape, n});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, IsortShapes, ::testing::ValuesIn(shape_cases()),
+                         [](const auto& info) {
+                             std::string name = info.param.shape + "_" + std::to_string(info.param.n);
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(Isort, KnownCosts) {
+    struct row {
+        words input;
+        std::uint64_t cost;
+    } rows[] = {
+        {{}, 2},
+        {{7}, 4},
+        {{2, 1}, 7},
+        {{5, 4, 3, 2, 1}, 22},
+        {{1, 2, 3, 4, 5}, 12},
+        // Unsigned order: the top bit makes a word large, not negative.
+        {{0x80000000u, 1, 0x7FFFFFFFu, 3}, 14},
+        // An equal neighbour stops the scan.
+        {{3, 3, 3}, 8},
+    };
+    for (auto& r : rows) {
+        words v = r.input;
+        std::uint64_t before = cost_read();
+        isort(v.data(), static_cast<std::int32_t>(v.size()));
+        EXPECT_EQ(cost_read() - before, r.cost) << ::testing::PrintToString(r.input);
+        EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+    }
+}
+
+TEST(Isort, NonPositiveCountSortsNothingForTwoSteps) {
+    for (std::int32_t count : {0, -1, INT32_MIN}) {
+        words v{3, 2, 1};
+        std::uint64_t before = cost_read();
+        isort(v.data(), count);
+        EXPECT_EQ(cost_read() - before, 2u) << count;
+        EXPECT_EQ(v, (words{3, 2, 1}));
+    }
+}
+
+TEST(Isort, SortsOnlyTheCountedPrefix) {
+    words v{9, 8, 7, 6, 1};
+    isort(v.data(), 3);
+    EXPECT_EQ(v, (words{7, 8, 9, 6, 1}));
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+scratch_dir::scratch_dir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "sortcost-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path = tmpl;
+}
+
+scratch_dir::~scratch_dir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+}
+
+std::string scratch_dir::write(const std::string& name, const std::string& bytes) const {
+    std::string file = path + "/" + name;
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+}
+
+std::string words_bytes(const std::vector<std::uint32_t>& words) {
+    std::string s(words.size() * 4, '\0');
+    if (!words.empty()) std::memcpy(s.data(), words.data(), s.size());
+    return s;
+}
+
+program_result run_program(const std::string& exe, const std::vector<std::string>& args,
+                           std::uint64_t address_space_limit) {
+    scratch_dir capture;
+    std::string out_path = capture.path + "/stdout";
+    std::string err_path = capture.path + "/stderr";
+
+    std::vector<std::string> argv_storage{exe};
+    argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (address_space_limit) {
+            rlimit lim{address_space_limit, address_space_limit};
+            if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(127);
+        }
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0) {
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    }
+    program_result r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.out = slurp(out_path);
+    r.err = slurp(err_path);
+    return r;
+}

@@ -1,0 +1,32 @@
+// Runs a built program as a user would and captures what it reports.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct program_result {
+    int status = -1;  // exit status, or -1 if the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs `exe` with `args` (argv[0] is `exe` itself) and no standard input.
+// A non-zero `address_space_limit` caps the child's address space in bytes.
+program_result run_program(const std::string& exe, const std::vector<std::string>& args,
+                           std::uint64_t address_space_limit = 0);
+
+// A fresh directory for one test's files, removed with everything in it when
+// the object goes away.
+struct scratch_dir {
+    scratch_dir();
+    ~scratch_dir();
+    scratch_dir(const scratch_dir&) = delete;
+    scratch_dir& operator=(const scratch_dir&) = delete;
+    // Writes `bytes` to a file named `name` in the directory; returns its path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+    std::string path;
+};
+
+// The bytes of `words` as native little-endian 4-byte words.
+std::string words_bytes(const std::vector<std::uint32_t>& words);
