@@ -1,6 +1,8 @@
-// Cost-counted insertion sort by adjacent exchanges.
+// Cost-counted insertion sort by adjacent exchanges, and the isort_words
+// benchmark built on it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Sorts values[0, count) into ascending unsigned order in place; a count of
@@ -10,3 +12,13 @@ void isort(std::uint32_t* values, std::int32_t count);
 
 // The largest number of words isort can take in one call.
 inline constexpr std::uint64_t isort_max_count = INT32_MAX;
+
+// Sorts a private copy of the size / 4 whole words of `src` (trailing bytes
+// are copied, not sorted). Returns 0, or -1 after a perror line when the copy
+// cannot be made ("buf") or holds more words than isort takes ("readfile",
+// errno EFBIG). Takes no step of its own.
+int isort_copy(const unsigned char* src, std::uint64_t size);
+
+// The cost isort_words reports for an input file holding these `size` bytes,
+// computed in this process; prints nothing on success.
+std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size);

@@ -18,9 +18,19 @@ void sort_copy(const unsigned char* src, std::uint64_t size, std::uint64_t elem_
         std::perror("buf");
         return;
     }
-    std::memcpy(copy, src, static_cast<std::size_t>(size));
+    if (size > 0) std::memcpy(copy, src, static_cast<std::size_t>(size));
     gnu_quicksort(copy, size / elem_size, elem_size, compare, nullptr);
     std::free(copy);
+}
+
+// The program's cost for an input of these bytes, without a process.
+std::uint64_t program_cost(const unsigned char* data, std::size_t size,
+                           void (*test_qsort)(const unsigned char*, std::uint64_t)) {
+    // main's entry step and read_file's; an empty file fails to read there.
+    constexpr std::uint64_t steps_before_sort = 2;
+    std::uint64_t before = cost_read();
+    if (size > 0) test_qsort(data, size);
+    return steps_before_sort + (cost_read() - before);
 }
 
 }  // namespace
@@ -49,4 +59,12 @@ int bytes::cmp(const void* a, const void* b, void*) {
 void bytes::test_qsort(const unsigned char* src, std::uint64_t size) {
     cost_inc();
     sort_copy(src, size, 1, inline_compare<bytes::cmp>{});
+}
+
+std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size) {
+    return program_cost(data, size, words::test_qsort);
+}
+
+std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size) {
+    return program_cost(data, size, bytes::test_qsort);
 }

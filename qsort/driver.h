@@ -3,6 +3,7 @@
 // when it is built.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace words {
@@ -19,3 +20,8 @@ int cmp(const void* a, const void* b, void* arg);
 // Sorts a copy of the size bytes of src.
 void test_qsort(const unsigned char* src, std::uint64_t size);
 }  // namespace bytes
+
+// The cost qsort_words / qsort_bytes report for an input file holding these
+// `size` bytes, computed in this process; prints nothing on success.
+std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size);
+std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size);
