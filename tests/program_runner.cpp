@@ -39,6 +39,17 @@ std::string scratch_dir::write(const std::string& name, const std::string& bytes
     return file;
 }
 
+std::string without_sanitizer_notes(const std::string& err) {
+    std::istringstream in(err);
+    std::string kept;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("==", 0) == 0 && line.find("WARNING: AddressSanitizer failed to allocate") != std::string::npos) continue;
+        kept += line + "\n";
+    }
+    if (!err.empty() && err.back() != '\n' && !kept.empty()) kept.pop_back();
+    return kept;
+}
+
 std::string words_bytes(const std::vector<std::uint32_t>& words) {
     std::string s(words.size() * 4, '\0');
     if (!words.empty()) std::memcpy(s.data(), words.data(), s.size());
@@ -82,6 +93,6 @@ program_result run_program(const std::string& exe, const std::vector<std::string
     program_result r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.out = slurp(out_path);
-    r.err = slurp(err_path);
+    r.err = without_sanitizer_notes(slurp(err_path));
     return r;
 }

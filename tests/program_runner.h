@@ -28,5 +28,9 @@ struct scratch_dir {
     std::string path;
 };
 
+// `err` without AddressSanitizer's notes that it refused an allocation (it
+// then returns null as the C library would); the programs' own lines stay.
+std::string without_sanitizer_notes(const std::string& err);
+
 // The bytes of `words` as native little-endian 4-byte words.
 std::string words_bytes(const std::vector<std::uint32_t>& words);

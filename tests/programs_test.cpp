@@ -1,5 +1,7 @@
 // The three programs as a user runs them: exit status, standard output and
 // standard error, each checked exactly.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -98,6 +100,13 @@ TEST_P(EachProgram, ExtraArgumentsAreIgnored) {
 
 // A 128 MiB input fits under a 192 MiB address space; a copy of it does not.
 TEST_P(EachProgram, CopyThatCannotBeAllocatedReportsBuf) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+#endif
     constexpr std::uint64_t mib = 1 << 20;
     scratch_dir dir;
     std::string path = dir.write("in", "");
@@ -107,6 +116,58 @@ TEST_P(EachProgram, CopyThatCannotBeAllocatedReportsBuf) {
     EXPECT_EQ(r.status, isort ? 255 : 0);
     EXPECT_EQ(r.out, isort ? "[COST] 2\n" : "[COST] 3\n");
     EXPECT_EQ(r.err, "buf: Cannot allocate memory\n");
+}
+
+TEST_P(EachProgram, PathWithSpacesAndNonAsciiBytes) {
+    scratch_dir dir;
+    std::string plain = run_program(GetParam(), {dir.write("plain", hello)}).out;
+    auto r = run_program(GetParam(), {dir.write("in put \xc3\xa9\xff\x01 .bin", hello)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, plain);
+    EXPECT_EQ(r.err, "");
+}
+
+// Checks a read failure: the reader's one line, which isort_words repeats
+// with its own tag, and the cost of main and read_file.
+void expect_read_failure(const program_result& r, const std::string& exe, const std::string& reader_line) {
+    bool isort = exe == isort_words;
+    std::string reason = reader_line.substr(reader_line.find(": ") + 2);
+    EXPECT_EQ(r.status, isort ? 255 : 0);
+    EXPECT_EQ(r.out, "[COST] 2\n");
+    EXPECT_EQ(r.err, reader_line + (isort ? "readfile: " + reason : ""));
+}
+
+TEST_P(EachProgram, FifoCannotSeek) {
+    scratch_dir dir;
+    std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int writer = open(fifo.c_str(), O_RDWR);  // a writer, so opening to read does not wait
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "abcdefgh", 8), 8);
+    expect_read_failure(run_program(GetParam(), {fifo}), GetParam(), "seek_end: Illegal seek\n");
+    close(writer);
+}
+
+TEST_P(EachProgram, DevNullReadsNothing) {
+    expect_read_failure(run_program(GetParam(), {"/dev/null"}), GetParam(), "fread: Success\n");
+}
+
+TEST_P(EachProgram, SparseFileLargerThanMemoryCannotBeAllocated) {
+    scratch_dir dir;
+    std::string path = dir.write("huge", "");
+    ASSERT_EQ(truncate(path.c_str(), std::int64_t{1} << 42), 0);  // 4 TiB
+    expect_read_failure(run_program(GetParam(), {path}), GetParam(), "malloc: Cannot allocate memory\n");
+}
+
+// What a directory gives depends on the file system (ext4 reports a huge end
+// position, others refuse to seek or to read); it is always one clean failure.
+TEST_P(EachProgram, DirectoryIsAReadFailure) {
+    scratch_dir dir;
+    auto r = run_program(GetParam(), {dir.path});
+    std::string first = r.err.substr(0, r.err.find('\n') + 1);
+    std::string tag = first.substr(0, first.find(':'));
+    EXPECT_TRUE(tag == "seek_end" || tag == "ftell" || tag == "malloc" || tag == "fread") << r.err;
+    expect_read_failure(r, GetParam(), first);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, EachProgram, ::testing::Values(isort_words, qsort_words, qsort_bytes),
