@@ -35,30 +35,14 @@ std::uint64_t program_cost(const unsigned char* data, std::size_t size,
 
 }  // namespace
 
-int words::cmp(const void* a, const void* b, void*) {
-    cost_inc();
-    std::uint32_t x;
-    std::uint32_t y;
-    std::memcpy(&x, a, sizeof x);
-    std::memcpy(&y, b, sizeof y);
-    // Unsigned subtraction wraps instead of overflowing; read as signed it is
-    // the exact difference of the signed words whenever that fits.
-    return static_cast<std::int32_t>(x - y);
-}
-
 void words::test_qsort(const unsigned char* src, std::uint64_t size) {
     cost_inc();
-    sort_copy(src, size, 4, inline_compare<words::cmp>{});
-}
-
-int bytes::cmp(const void* a, const void* b, void*) {
-    cost_inc();
-    return *static_cast<const unsigned char*>(a) - *static_cast<const unsigned char*>(b);
+    sort_copy(src, size, 4, inline_compare<words::cmp, true>{});
 }
 
 void bytes::test_qsort(const unsigned char* src, std::uint64_t size) {
     cost_inc();
-    sort_copy(src, size, 1, inline_compare<bytes::cmp>{});
+    sort_copy(src, size, 1, inline_compare<bytes::cmp, true>{});
 }
 
 std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size) {

@@ -5,18 +5,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "Hooks.h"
 
 namespace words {
 // Compares two native-endian 32-bit words as signed values: first minus
-// second, wrapped to 32 bits where the difference does not fit.
-int cmp(const void* a, const void* b, void* arg);
+// second, wrapped to 32 bits where the difference does not fit. Inline, so
+// that the sort can take it in.
+inline int cmp(const void* a, const void* b, void*) {
+    cost_inc();
+    std::uint32_t x;
+    std::uint32_t y;
+    std::memcpy(&x, a, sizeof x);
+    std::memcpy(&y, b, sizeof y);
+    // Unsigned subtraction wraps instead of overflowing; read as signed it is
+    // the exact difference of the signed words whenever that fits.
+    return static_cast<std::int32_t>(x - y);
+}
 // Sorts a copy of the size / 4 whole words of src; trailing bytes are ignored.
 void test_qsort(const unsigned char* src, std::uint64_t size);
 }  // namespace words
 
 namespace bytes {
 // Compares two bytes as unsigned values: first minus second.
-int cmp(const void* a, const void* b, void* arg);
+inline int cmp(const void* a, const void* b, void*) {
+    cost_inc();
+    return *static_cast<const unsigned char*>(a) - *static_cast<const unsigned char*>(b);
+}
 // Sorts a copy of the size bytes of src.
 void test_qsort(const unsigned char* src, std::uint64_t size);
 }  // namespace bytes

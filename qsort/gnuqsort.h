@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "Hooks.h"
 
@@ -19,12 +20,29 @@ using qsort_compare_fn = int (*)(const void* a, const void* b, void* arg);
 
 // Wraps a comparator known at compile time in a type, so that the sort is
 // instantiated for it and can inline it; the cost is the same either way.
-template <qsort_compare_fn Fn>
+//
+// `Repeatable` promises that Fn answers the same for the same two values every
+// time and 0 for an element against itself, as a difference of values does
+// even where it wraps. The partition scans then need no range checks: the
+// pivot, or an element already compared with it in the same argument order,
+// stops each of them inside its range. Without the promise the checks stay,
+// and any answers at all keep the sort inside the array. Both give the same
+// steps for a comparator that keeps the promise.
+template <qsort_compare_fn Fn, bool Repeatable = false>
 struct inline_compare {
+    static constexpr bool repeatable = Repeatable;
     int operator()(const void* a, const void* b, void* arg) const { return Fn(a, b, arg); }
 };
 
 namespace gnuqsort_internal {
+
+template <class Compare>
+constexpr bool is_repeatable() {
+    if constexpr (requires { Compare::repeatable; })
+        return Compare::repeatable;
+    else
+        return false;
+}
 
 // Parts of at most this many elements past their first are left to the
 // insertion pass.
@@ -33,39 +51,66 @@ inline constexpr std::ptrdiff_t cutoff_elements = 4;
 // Pending ranges; the larger part is deferred, so depth stays below log2(count) + 1.
 inline constexpr int stack_entries = 64;
 
-// Exchanges two elements byte by byte, one step per byte.
+// Exchanges two distinct elements, one step per byte. With the size fixed at
+// compile time the bytes move together; the steps are the same.
+template <std::size_t Fixed>
 [[gnu::always_inline]] inline void swap_elements(unsigned char* a, unsigned char* b, std::ptrdiff_t n) {
-    do {
-        cost_inc();
-        unsigned char t = *a;
-        *a++ = *b;
-        *b++ = t;
-    } while (--n > 0);
+    if constexpr (Fixed > 0) {
+        unsigned char t[Fixed];
+        std::memcpy(t, a, Fixed);
+        std::memcpy(a, b, Fixed);
+        std::memcpy(b, t, Fixed);
+        for (std::size_t k = 0; k < Fixed; ++k) cost_inc();
+    } else {
+        do {
+            cost_inc();
+            unsigned char t = *a;
+            *a++ = *b;
+            *b++ = t;
+        } while (--n > 0);
+    }
 }
 
-}  // namespace gnuqsort_internal
+// Moves the element at `cur` down to `pos` < `cur`, the elements between up
+// by one. The steps are those of a rotation one byte position at a time, from
+// the element's last byte to its first: a byte loop of size + 1 tests, and for
+// each byte a shift loop of one test per element it passes plus one.
+template <std::size_t Fixed>
+[[gnu::always_inline]] inline void rotate_down(unsigned char* a, std::ptrdiff_t pos, std::ptrdiff_t cur,
+                                               std::ptrdiff_t sz) {
+    if constexpr (Fixed > 0) {
+        constexpr auto bytes = static_cast<std::ptrdiff_t>(Fixed);
+        unsigned char saved[Fixed];
+        std::memcpy(saved, a + cur, Fixed);
+        // Parts are small, so an element at a time beats a call to memmove.
+        for (std::ptrdiff_t p = cur; p > pos; p -= bytes) std::memcpy(a + p, a + p - bytes, Fixed);
+        std::memcpy(a + pos, saved, Fixed);
+        const std::ptrdiff_t passed = (cur - pos) / bytes;
+        const std::ptrdiff_t steps = (bytes + 1) + bytes * (passed + 1);
+        for (std::ptrdiff_t k = 0; k < steps; ++k) cost_inc();
+    } else {
+        for (std::ptrdiff_t bp = cur + sz; cost_inc(), --bp >= cur;) {
+            unsigned char saved = a[bp];
+            std::ptrdiff_t dst = bp;
+            for (std::ptrdiff_t src = bp; cost_inc(), (src -= sz) >= pos; dst = src) a[dst] = a[src];
+            a[dst] = saved;
+        }
+    }
+}
 
-// Sorts `count` elements of `size` bytes from `base` into ascending order
-// under `compare(a, b, arg)`. It never reads or writes outside the array and
-// always finishes, whatever the comparator answers; the result is sorted when
-// the comparator is a consistent order. Zero-sized elements are left as they
-// are. Does not allocate.
-template <class Compare>
-void gnu_quicksort(void* base, std::uint64_t count, std::uint64_t size, Compare compare, void* arg) {
+// The sort itself, for elements of `sz` bytes; `Fixed` is sz when it is known
+// at compile time, else 0. The caller has taken the entry step.
+template <std::size_t Fixed, class Compare>
+void sort(unsigned char* a, std::uint64_t count, std::ptrdiff_t sz, Compare& compare, void* arg) {
     using std::ptrdiff_t;
-    using gnuqsort_internal::swap_elements;
-    cost_inc();
-    if (count == 0 || size == 0) return;
-
+    if constexpr (Fixed > 0) sz = static_cast<ptrdiff_t>(Fixed);
     // Positions are byte offsets from the start of the array, signed because a
     // scan may end one element beyond either end of its range; no pointer is
     // formed from a position outside the array.
-    auto* const a = static_cast<unsigned char*>(base);
-    const auto sz = static_cast<ptrdiff_t>(size);
     const ptrdiff_t cutoff = gnuqsort_internal::cutoff_elements * sz;
     const ptrdiff_t end = sz * static_cast<ptrdiff_t>(count - 1);
     auto cmp = [&](ptrdiff_t x, ptrdiff_t y) { return compare(a + x, a + y, arg); };
-    auto swap = [&](ptrdiff_t x, ptrdiff_t y) { swap_elements(a + x, a + y, sz); };
+    auto swap = [&](ptrdiff_t x, ptrdiff_t y) { swap_elements<Fixed>(a + x, a + y, sz); };
 
     if (count > static_cast<std::uint64_t>(gnuqsort_internal::cutoff_elements)) {
         struct range {
@@ -88,11 +133,11 @@ void gnu_quicksort(void* base, std::uint64_t count, std::uint64_t size, Compare 
             ptrdiff_t right = hi - sz;
             do {
                 cost_inc();
-                // The bounds never stop a comparator that answers the same for
-                // the same pair and 0 for an element against itself: the pivot
-                // or an element already compared with it stops the scan first.
-                while (cost_inc(), left <= hi && cmp(left, mid) < 0) left += sz;
-                while (cost_inc(), right >= lo && cmp(mid, right) < 0) right -= sz;
+                // A repeatable comparator stops both scans inside the range
+                // by itself; the checks are for comparators that may not.
+                constexpr bool checked = !is_repeatable<Compare>();
+                while (cost_inc(), (!checked || left <= hi) && cmp(left, mid) < 0) left += sz;
+                while (cost_inc(), (!checked || right >= lo) && cmp(mid, right) < 0) right -= sz;
                 if (left < right) {
                     swap(left, right);
                     if (mid == left)
@@ -148,13 +193,31 @@ void gnu_quicksort(void* base, std::uint64_t count, std::uint64_t size, Compare 
         while (cost_inc(), pos >= 0 && cmp(cur, pos) < 0) pos -= sz;
         pos += sz;
         if (pos == cur) continue;
-        // Rotate the element at `cur` down to `pos`, one byte position at a
-        // time, from its last byte to its first.
-        for (ptrdiff_t bp = cur + sz; cost_inc(), --bp >= cur;) {
-            unsigned char saved = a[bp];
-            ptrdiff_t dst = bp;
-            for (ptrdiff_t src = bp; cost_inc(), (src -= sz) >= pos; dst = src) a[dst] = a[src];
-            a[dst] = saved;
-        }
+        rotate_down<Fixed>(a, pos, cur, sz);
     }
 }
+
+}  // namespace gnuqsort_internal
+
+// Sorts `count` elements of `size` bytes from `base` into ascending order
+// under `compare(a, b, arg)`. It never reads or writes outside the array and
+// always finishes, whatever the comparator answers; the result is sorted when
+// the comparator is a consistent order. Zero-sized elements are left as they
+// are. Does not allocate.
+template <class Compare>
+void gnu_quicksort(void* base, std::uint64_t count, std::uint64_t size, Compare compare, void* arg) {
+    using gnuqsort_internal::sort;
+    cost_inc();
+    if (count == 0 || size == 0) return;
+    auto* a = static_cast<unsigned char*>(base);
+    auto sz = static_cast<std::ptrdiff_t>(size);
+    // Common sizes get code with the size fixed; the steps are the same.
+    switch (size) {
+        case 1: return sort<1>(a, count, sz, compare, arg);
+        case 2: return sort<2>(a, count, sz, compare, arg);
+        case 4: return sort<4>(a, count, sz, compare, arg);
+        case 8: return sort<8>(a, count, sz, compare, arg);
+        default: return sort<0>(a, count, sz, compare, arg);
+    }
+}
+

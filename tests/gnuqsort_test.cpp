@@ -25,7 +25,8 @@ std::uint64_t sort_cost(void* base, std::size_t count, std::size_t size, Compare
     return cost_read() - before;
 }
 
-std::uint64_t word_sort_cost(words_t& v) { return sort_cost(v.data(), v.size(), 4, inline_compare<words::cmp>{}); }
+// As the program sorts: inlined, and promised repeatable, so unchecked scans.
+std::uint64_t word_sort_cost(words_t& v) { return sort_cost(v.data(), v.size(), 4, inline_compare<words::cmp, true>{}); }
 
 TEST(GnuQuicksort, KnownWordCosts) {
     struct row {
@@ -47,15 +48,17 @@ TEST(GnuQuicksort, KnownWordCosts) {
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(word_sort_cost(v), r.cost) << ::testing::PrintToString(r.input);
         EXPECT_EQ(v, sorted);
-        // A plain function pointer is the same sort at the same cost.
+        // A plain function pointer, or no promise, is the same sort at the same cost.
         v = r.input;
         EXPECT_EQ(sort_cost(v.data(), v.size(), 4, &words::cmp), r.cost);
+        v = r.input;
+        EXPECT_EQ(sort_cost(v.data(), v.size(), 4, inline_compare<words::cmp>{}), r.cost);
     }
 }
 
 TEST(GnuQuicksort, KnownByteCost) {
     std::string s = "hello world";
-    EXPECT_EQ(sort_cost(s.data(), s.size(), 1, inline_compare<bytes::cmp>{}), 123u);
+    EXPECT_EQ(sort_cost(s.data(), s.size(), 1, inline_compare<bytes::cmp, true>{}), 123u);
     EXPECT_EQ(s, " dehllloorw");
 }
 
@@ -78,6 +81,9 @@ TEST(GnuQuicksort, WrappedWordOrderStaysInsideTheArray) {
         words_t v = r.input;
         EXPECT_EQ(word_sort_cost(v), r.cost) << ::testing::PrintToString(r.input);
         EXPECT_EQ(v, r.result) << ::testing::PrintToString(r.input);
+        v = r.input;
+        EXPECT_EQ(sort_cost(v.data(), v.size(), 4, &words::cmp), r.cost);
+        EXPECT_EQ(v, r.result);
     }
 }
 
@@ -124,9 +130,21 @@ TEST_P(GnuQuicksortSorts, LikeStdSort) {
 
         std::size_t n = size;
         std::string as_pointer = flat;
-        std::uint64_t cost = sort_cost(flat.data(), count, size, inline_compare<bytewise>{}, &n);
+        std::uint64_t cost = sort_cost(flat.data(), count, size, inline_compare<bytewise, true>{}, &n);
         ASSERT_EQ(flat, expected) << shape << " count " << count;
+        std::string generic = as_pointer;
         EXPECT_EQ(sort_cost(as_pointer.data(), count, size, &bytewise, &n), cost);
+
+        // Sizes 1, 2, 4 and 8 have code with the size fixed; the byte-wise
+        // code for any size must agree with it step for step.
+        if (count > 0) {
+            auto* g = reinterpret_cast<unsigned char*>(generic.data());
+            auto compare = &bytewise;
+            std::uint64_t before = cost_read();
+            gnuqsort_internal::sort<0>(g, count, static_cast<std::ptrdiff_t>(size), compare, &n);
+            EXPECT_EQ(cost_read() - before + 1, cost) << shape << " count " << count;
+            EXPECT_EQ(generic, expected);
+        }
     }
 }
 
