@@ -25,7 +25,7 @@ std::uint64_t sort_cost(void* base, std::size_t count, std::size_t size, Compare
     return cost_read() - before;
 }
 
-// As the program sorts: inlined, and promised repeatable, so unchecked scans.
+// As the program sorts: inlined, and promised pure, so unchecked scans.
 std::uint64_t word_sort_cost(words_t& v) { return sort_cost(v.data(), v.size(), 4, inline_compare<words::cmp, true>{}); }
 
 TEST(GnuQuicksort, KnownWordCosts) {
