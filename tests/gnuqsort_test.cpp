@@ -11,7 +11,6 @@
 
 #include "Hooks.h"
 #include "driver.h"
-#include "program_runner.h"
 
 namespace {
 
@@ -249,30 +248,6 @@ TEST(Comparators, DifferencesTakeOneStep) {
         std::uint64_t before = cost_read();
         EXPECT_EQ(bytes::cmp(&r.a, &r.b, nullptr), r.result);
         EXPECT_EQ(cost_read() - before, 1u);
-    }
-}
-
-TEST(TestQsort, CostsItsStepAndTheSortsSteps) {
-    struct row {
-        bool words;
-        std::string input;
-        std::uint64_t cost;
-    } rows[] = {
-        {true, "", 2},  // its step and the sort's entry step
-        {true, "abc", 2},
-        {true, words_bytes({2, 1}), 10},
-        {true, words_bytes({2, 1}) + "xyz", 10},
-        {false, "x", 4},
-        {false, "hello world", 124},
-    };
-    for (auto& r : rows) {
-        auto* src = reinterpret_cast<const unsigned char*>(r.input.data());
-        std::uint64_t before = cost_read();
-        if (r.words)
-            words::test_qsort(src, r.input.size());
-        else
-            bytes::test_qsort(src, r.input.size());
-        EXPECT_EQ(cost_read() - before, r.cost) << r.input;
     }
 }
 

@@ -120,6 +120,18 @@ bytes_t shaped(const std::string& program, const std::string& shape, std::size_t
     return out;
 }
 
+// The program's cost for the adversary's input, which must be what the
+// adversary's own run cost: the same comparisons, the same moves.
+std::uint64_t replayed_cost(const std::string& program, const bytes_t& in, std::uint64_t run) {
+    std::uint64_t cost = cost_of(program, in);
+    if (!in.empty() && cost != run) {
+        std::fprintf(stderr, "ceiling: the adversary's run cost %llu, its input %llu\n",
+                     static_cast<unsigned long long>(run), static_cast<unsigned long long>(cost));
+        std::exit(1);
+    }
+    return cost;
+}
+
 struct ceiling_input {
     bytes_t bytes;
     std::uint64_t cost;
@@ -134,27 +146,15 @@ ceiling_input costliest(const std::string& program, std::size_t n) {
         return {in, cost_of(program, in), "distinct words in descending order, the exact maximum"};
     }
     if (program == "qsort_words") {
-        std::uint64_t replayed = 0;
-        bytes_t in = as_words(adversarial_values<std::uint32_t>(n, replayed));
-        std::uint64_t cost = cost_of(program, in);
-        if (n > 0 && cost != replayed) {
-            std::fprintf(stderr, "ceiling: the adversary's run cost %llu, its input %llu\n",
-                         static_cast<unsigned long long>(replayed), static_cast<unsigned long long>(cost));
-            std::exit(1);
-        }
-        return {in, cost, "McIlroy's adversary"};
+        std::uint64_t run = 0;
+        bytes_t in = as_words(adversarial_values<std::uint32_t>(n, run));
+        return {in, replayed_cost(program, in, run), "McIlroy's adversary"};
     }
     if (n <= 256) {
-        std::uint64_t replayed = 0;
-        auto v = adversarial_values<std::uint8_t>(n, replayed);
+        std::uint64_t run = 0;
+        auto v = adversarial_values<std::uint8_t>(n, run);
         bytes_t in(v.begin(), v.end());
-        std::uint64_t cost = cost_of(program, in);
-        if (n > 0 && cost != replayed) {
-            std::fprintf(stderr, "ceiling: the adversary's run cost %llu, its input %llu\n",
-                         static_cast<unsigned long long>(replayed), static_cast<unsigned long long>(cost));
-            std::exit(1);
-        }
-        return {in, cost, "McIlroy's adversary"};
+        return {in, replayed_cost(program, in, run), "McIlroy's adversary"};
     }
     // More elements than byte values: the adversary needs n distinct values.
     // Try what is known to be expensive and keep the costliest.
