@@ -50,6 +50,8 @@ std::string without_sanitizer_notes(const std::string& err) {
     return kept;
 }
 
+bool kernel_always_overcommits() { return slurp("/proc/sys/vm/overcommit_memory").rfind("1", 0) == 0; }
+
 std::string words_bytes(const std::vector<std::uint32_t>& words) {
     std::string s(words.size() * 4, '\0');
     if (!words.empty()) std::memcpy(s.data(), words.data(), s.size());

@@ -32,5 +32,10 @@ struct scratch_dir {
 // then returns null as the C library would); the programs' own lines stay.
 std::string without_sanitizer_notes(const std::string& err);
 
+// True when the kernel grants any allocation (vm.overcommit_memory = 1): then
+// a file larger than memory does not fail to allocate, it is read until the
+// machine runs out, and tests that rely on the failure must skip.
+bool kernel_always_overcommits();
+
 // The bytes of `words` as native little-endian 4-byte words.
 std::string words_bytes(const std::vector<std::uint32_t>& words);
