@@ -72,7 +72,7 @@ int libc_byte_cmp(const void* a, const void* b) { return bytes::cmp(a, b, nullpt
 
 void BM_gnu_quicksort_words(benchmark::State& state) {
     run<std::int32_t>(state, [](std::int32_t* p, std::size_t n) {
-        gnu_quicksort(p, n, 4, inline_compare<words::cmp, true>{}, nullptr);
+        gnu_quicksort(p, n, 4, words::order{}, nullptr);
     });
 }
 void BM_libc_qsort_words(benchmark::State& state) {

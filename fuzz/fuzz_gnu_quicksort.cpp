@@ -6,7 +6,7 @@
 // count and the comparator's answers.
 //   mode 0: byte-string order, consistent: the result must be sorted;
 //   mode 1: the wrapped word difference (4-byte elements), no consistent order,
-//           as the programs sort: inlined, with unchecked partition scans;
+//           as qsort_words sorts: unchecked scans, several words at a time;
 //   mode 2: answers read from the input, no order at all.
 // In every mode the result must be a permutation of the input's elements.
 #include <algorithm>
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 1; i < count; ++i)
             if (std::memcmp(a + (i - 1) * elem, a + i * elem, elem) > 0) std::abort();
     } else if (mode == 1) {
-        gnu_quicksort(a, count, elem, inline_compare<words::cmp, true>{}, nullptr);
+        gnu_quicksort(a, count, elem, words::order{}, nullptr);
     } else {
         script.lo = a;
         script.hi = a + count * elem;

@@ -37,7 +37,7 @@ std::uint64_t program_cost(const unsigned char* data, std::size_t size,
 
 void words::test_qsort(const unsigned char* src, std::uint64_t size) {
     cost_inc();
-    sort_copy(src, size, 4, inline_compare<words::cmp, true>{});
+    sort_copy(src, size, 4, words::order{});
 }
 
 void bytes::test_qsort(const unsigned char* src, std::uint64_t size) {

@@ -31,6 +31,15 @@ using qsort_compare_fn = int (*)(const void* a, const void* b, void* arg);
 // while the array is written. Without the promise the checks stay, and any
 // answers at all keep the sort inside the array. Both give the same steps for
 // a comparator that keeps the promise.
+//
+// A pure comparator type may also find where a partition scan stops several
+// elements at a time. It then defines, for elements of `element_size` bytes:
+//   steps_per_call: the steps one call of operator() takes;
+//   first_not_before(first, n, pivot): the index of the first of the n
+//     elements from `first` that does not order before *pivot, or n;
+//   first_not_after_down(last, n, pivot): the least i such that *pivot does
+//     not order before the element at last - i * element_size, for i < n; or n.
+// Neither takes a step; the sort adds the steps the scan loops would take.
 template <qsort_compare_fn Fn, bool Pure = false>
 struct inline_compare {
     static constexpr bool pure = Pure;
@@ -45,6 +54,19 @@ constexpr bool is_pure() {
         return Compare::pure;
     else
         return false;
+}
+
+template <class Compare, std::size_t Fixed>
+constexpr bool has_batch_scans() {
+    if constexpr (requires { Compare::element_size; Compare::steps_per_call; })
+        return is_pure<Compare>() && Fixed > 0 && Compare::element_size == Fixed;
+    else
+        return false;
+}
+
+// Takes `n` steps at once, as a loop of n tests or calls would.
+[[gnu::always_inline]] inline void cost_steps(std::uint64_t n) {
+    for (std::uint64_t k = 0; k < n; ++k) cost_inc();
 }
 
 // Parts of at most this many elements past their first are left to the
@@ -137,11 +159,24 @@ template <std::size_t Fixed, class Compare>
             ptrdiff_t right = hi - sz;
             do {
                 cost_inc();
-                // A pure comparator stops both scans inside the range by
-                // itself; the checks are for comparators that may not.
-                constexpr bool checked = !is_pure<Compare>();
-                while (cost_inc(), (!checked || left <= hi) && cmp(left, mid) < 0) left += sz;
-                while (cost_inc(), (!checked || right >= lo) && cmp(mid, right) < 0) right -= sz;
+                if constexpr (has_batch_scans<Compare, Fixed>()) {
+                    // The same stops as the loops below, found without a
+                    // branch per element; each test costs its step and the
+                    // comparator call it makes.
+                    constexpr std::uint64_t per_test = 1 + Compare::steps_per_call;
+                    const ptrdiff_t from_left = left;
+                    const ptrdiff_t from_right = right;
+                    left += sz * Compare::first_not_before(a + left, (end - left) / sz + 1, a + mid);
+                    right -= sz * Compare::first_not_after_down(a + right, right / sz + 1, a + mid);
+                    cost_steps(per_test * static_cast<std::uint64_t>((left - from_left) / sz + 1));
+                    cost_steps(per_test * static_cast<std::uint64_t>((from_right - right) / sz + 1));
+                } else {
+                    // A pure comparator stops both scans inside the range by
+                    // itself; the checks are for comparators that may not.
+                    constexpr bool checked = !is_pure<Compare>();
+                    while (cost_inc(), (!checked || left <= hi) && cmp(left, mid) < 0) left += sz;
+                    while (cost_inc(), (!checked || right >= lo) && cmp(mid, right) < 0) right -= sz;
+                }
                 if (left < right) {
                     swap(left, right);
                     if (mid == left)
