@@ -213,9 +213,9 @@ template <std::size_t Fixed, class Compare>
         }
     }
 
-    // The smallest of the first five elements is the smallest of the array:
-    // partitioning left no smaller element beyond them. Placed first, it stops
-    // every backward scan below.
+    // Under a consistent order the smallest of the first five elements is the
+    // smallest of the array: partitioning left no smaller element beyond them.
+    // Placed first, it stops every backward scan below.
     const ptrdiff_t scan_end = end < cutoff ? end : cutoff;
     ptrdiff_t best = 0;
     for (ptrdiff_t cur = sz; cost_inc(), cur <= scan_end; cur += sz)
