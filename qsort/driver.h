@@ -14,18 +14,21 @@
 #include "Hooks.h"
 
 namespace words {
+// Reads a native-endian 32-bit word from any address.
+inline std::uint32_t load(const void* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
 // Compares two native-endian 32-bit words as signed values: first minus
 // second, wrapped to 32 bits where the difference does not fit. Inline, so
 // that the sort can take it in.
 inline int cmp(const void* a, const void* b, void*) {
     cost_inc();
-    std::uint32_t x;
-    std::uint32_t y;
-    std::memcpy(&x, a, sizeof x);
-    std::memcpy(&y, b, sizeof y);
     // Unsigned subtraction wraps instead of overflowing; read as signed it is
     // the exact difference of the signed words whenever that fits.
-    return static_cast<std::int32_t>(x - y);
+    return static_cast<std::int32_t>(load(a) - load(b));
 }
 
 // The word comparator as the program sorts with it: pure, and able to find
@@ -38,11 +41,6 @@ struct order {
 
     // The wrapped difference's sign, as cmp(x, y) < 0 tests it.
     static bool before(std::uint32_t x, std::uint32_t y) { return static_cast<std::int32_t>(x - y) < 0; }
-    static std::uint32_t load(const unsigned char* p) {
-        std::uint32_t w;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-    }
 
     static std::ptrdiff_t first_not_before(const unsigned char* first, std::ptrdiff_t n, const unsigned char* pivot) {
         const std::uint32_t p = load(pivot);

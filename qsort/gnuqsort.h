@@ -133,16 +133,16 @@ template <std::size_t Fixed, class Compare>
     // Positions are byte offsets from the start of the array, signed because a
     // scan may end one element beyond either end of its range; no pointer is
     // formed from a position outside the array.
-    const ptrdiff_t cutoff = gnuqsort_internal::cutoff_elements * sz;
+    const ptrdiff_t cutoff = cutoff_elements * sz;
     const ptrdiff_t end = sz * static_cast<ptrdiff_t>(count - 1);
     auto cmp = [&](ptrdiff_t x, ptrdiff_t y) { return compare(a + x, a + y, arg); };
     auto swap = [&](ptrdiff_t x, ptrdiff_t y) { swap_elements<Fixed>(a + x, a + y, sz); };
 
-    if (count > static_cast<std::uint64_t>(gnuqsort_internal::cutoff_elements)) {
+    if (count > static_cast<std::uint64_t>(cutoff_elements)) {
         struct range {
             ptrdiff_t lo, hi;
         };
-        range stack[gnuqsort_internal::stack_entries];
+        range stack[stack_entries];
         range* top = stack;
         ptrdiff_t lo = 0;
         ptrdiff_t hi = end;
