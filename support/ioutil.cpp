@@ -1,5 +1,8 @@
 #include "ioutil.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +24,26 @@ std::int64_t fail(const char* tag, std::int64_t code, std::FILE* f = nullptr, vo
     return code;
 }
 
+// Opens `path` for reading as fopen(path, "rb") would, except that the open
+// itself never waits: a FIFO with no writer would otherwise block for ever,
+// where with a writer it fails at once at the seek. Reads block as usual.
+std::FILE* open_for_reading(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    int flags = fcntl(fd, F_GETFL);
+    std::FILE* f = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 ? nullptr : fdopen(fd, "rb");
+    if (!f) {
+        int saved = errno;
+        close(fd);
+        errno = saved;
+    }
+    return f;
+}
+
 // The body of both readers; it takes no cost step (each reader takes its one
 // step on entry). `extra` zeroed bytes are allocated past the contents.
 std::int64_t read_whole(const char* path, unsigned char** out_buf, std::size_t extra) {
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = open_for_reading(path);
     if (!f) return fail("open_file", read_file_open_failed);
     if (std::fseek(f, 0, SEEK_END) != 0) return fail("seek_end", read_file_seek_end_failed, f);
     long end = std::ftell(f);
@@ -37,7 +56,9 @@ std::int64_t read_whole(const char* path, unsigned char** out_buf, std::size_t e
     std::size_t alloc = size + extra;
     auto* buf = static_cast<unsigned char*>(std::malloc(alloc > 0 ? alloc : 1));
     if (!buf) return fail("malloc", read_file_malloc_failed, f);
-    // One item of `size` bytes: an empty or shrunken file reads no item.
+    // One item of `size` bytes: an empty or shrunken file reads no item and
+    // sets no error number, so the line must not show one left from before.
+    errno = 0;
     if (std::fread(buf, size, 1, f) < 1) return fail("fread", read_file_fread_failed, f, buf);
 
     if (extra > 0) buf[size] = 0;

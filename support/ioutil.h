@@ -9,7 +9,7 @@
 #include <cstdint>
 
 enum read_file_error : std::int64_t {
-    read_file_open_failed = -1,   // "open_file": fopen(path, "rb") failed
+    read_file_open_failed = -1,   // "open_file": the file cannot be opened for reading
     read_file_seek_end_failed = -2,  // "seek_end": cannot seek to the end (a pipe, say)
     read_file_ftell_failed = -3,  // "ftell": the end position is unknown
     read_file_seek_set_failed = -4,  // "seek_set": cannot seek back to the start

@@ -58,8 +58,7 @@ std::string words_bytes(const std::vector<std::uint32_t>& words) {
     return s;
 }
 
-program_result run_program(const std::string& exe, const std::vector<std::string>& args,
-                           std::uint64_t address_space_limit) {
+program_result run_program(const std::string& exe, const std::vector<std::string>& args, run_options opts) {
     scratch_dir capture;
     std::string out_path = capture.path + "/stdout";
     std::string err_path = capture.path + "/stderr";
@@ -75,16 +74,19 @@ program_result run_program(const std::string& exe, const std::vector<std::string
     if (pid == 0) {
         // Only async-signal-safe calls between fork and exec.
         int in = open("/dev/null", O_RDONLY);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = opts.out == stdout_to::dev_full ? open("/dev/full", O_WRONLY)
+                                                  : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(127);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
-        if (address_space_limit) {
-            rlimit lim{address_space_limit, address_space_limit};
+        if (opts.out == stdout_to::closed) close(1);
+        if (opts.address_space_limit) {
+            rlimit lim{opts.address_space_limit, opts.address_space_limit};
             if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(127);
         }
+        if (opts.time_limit_seconds) alarm(opts.time_limit_seconds);  // survives the exec
         execv(exe.c_str(), argv.data());
         _exit(127);
     }

@@ -11,10 +11,16 @@ struct program_result {
     std::string err;
 };
 
+enum class stdout_to { capture, dev_full, closed };
+
+struct run_options {
+    std::uint64_t address_space_limit = 0;  // bytes of address space; 0: no cap
+    unsigned time_limit_seconds = 0;         // killed by SIGALRM after this; 0: none
+    stdout_to out = stdout_to::capture;
+};
+
 // Runs `exe` with `args` (argv[0] is `exe` itself) and no standard input.
-// A non-zero `address_space_limit` caps the child's address space in bytes.
-program_result run_program(const std::string& exe, const std::vector<std::string>& args,
-                           std::uint64_t address_space_limit = 0);
+program_result run_program(const std::string& exe, const std::vector<std::string>& args, run_options opts = {});
 
 // A fresh directory for one test's files, removed with everything in it when
 // the object goes away.

@@ -48,7 +48,7 @@ constexpr const char* enoent = "open_file: No such file or directory\n";
 INSTANTIATE_TEST_SUITE_P(
     Inputs, Programs,
     ::testing::Values(
-        // isort_words: 2 + 2 * words + 4 + exchanges; a read failure is exit status 255.
+        // isort_words: 2 * words + 4 + exchanges; a read failure is exit status 255.
         run_case{"isort_missing", isort_words, {}, 255, "[COST] 2\n",
                  "open_file: No such file or directory\nreadfile: No such file or directory\n"},
         run_case{"isort_empty", isort_words, "", 255, "[COST] 2\n", "fread: Success\nreadfile: Success\n"},
@@ -71,6 +71,10 @@ INSTANTIATE_TEST_SUITE_P(
         run_case{"qwords_trailing", qsort_words, two_one + three_trailing, 0, "[COST] 12\n", ""},
         run_case{"qwords_ten", qsort_words, words_bytes({9, 1, 8, 2, 7, 3, 6, 4, 5, 0}), 0, "[COST] 140\n", ""},
         run_case{"qwords_wrapped", qsort_words, words_bytes({0, 1, 0x80000000u}), 0, "[COST] 37\n", ""},
+        // Words 2^31 apart: each orders before the other, so the argument
+        // order of every comparison shows in the cost.
+        run_case{"qwords_half_turn", qsort_words, words_bytes({0, 0x40000000u, 0x80000000u, 0x40000001u, 0x40000000u}), 0,
+                 "[COST] 97\n", ""},
         run_case{"qwords_pangram", qsort_words, pangram, 0, "[COST] 178\n", ""},
         run_case{"qbytes_missing", qsort_bytes, {}, 0, "[COST] 2\n", enoent},
         run_case{"qbytes_empty", qsort_bytes, "", 0, "[COST] 2\n", "fread: Success\n"},
@@ -111,7 +115,7 @@ TEST_P(EachProgram, CopyThatCannotBeAllocatedReportsBuf) {
     scratch_dir dir;
     std::string path = dir.write("in", "");
     ASSERT_EQ(truncate(path.c_str(), 128 * mib), 0);
-    auto r = run_program(GetParam(), {path}, 192 * mib);
+    auto r = run_program(GetParam(), {path}, {.address_space_limit = 192 * mib});
     bool isort = GetParam() == isort_words;
     EXPECT_EQ(r.status, isort ? 255 : 0);
     EXPECT_EQ(r.out, isort ? "[COST] 2\n" : "[COST] 3\n");
@@ -135,6 +139,32 @@ void expect_read_failure(const program_result& r, const std::string& exe, const 
     EXPECT_EQ(r.status, isort ? 255 : 0);
     EXPECT_EQ(r.out, "[COST] 2\n");
     EXPECT_EQ(r.err, reader_line + (isort ? "readfile: " + reason : ""));
+}
+
+// The report is the only product: when it cannot be written the run failed.
+TEST_P(EachProgram, ReportThatCannotBeWrittenIsAFailure) {
+    scratch_dir dir;
+    std::string path = dir.write("in", two_one);
+    struct {
+        stdout_to out;
+        const char* err;
+    } cases[] = {{stdout_to::dev_full, "report: No space left on device\n"},
+                 {stdout_to::closed, "report: Bad file descriptor\n"}};
+    for (auto& c : cases) {
+        auto r = run_program(GetParam(), {path}, {.out = c.out});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// Opening a FIFO nobody writes to must not wait for a writer.
+TEST_P(EachProgram, FifoWithoutWriterFailsAtOnce) {
+    scratch_dir dir;
+    std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto r = run_program(GetParam(), {fifo}, {.time_limit_seconds = 20});
+    expect_read_failure(r, GetParam(), "seek_end: Illegal seek\n");
 }
 
 TEST_P(EachProgram, FifoCannotSeek) {

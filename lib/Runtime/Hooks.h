@@ -27,4 +27,6 @@ extern std::uint64_t counter;
 std::uint64_t cost_read();
 
 // Prints "[COST] N" on standard output and flushes it; registered with atexit.
+// When the report cannot be written, prints a "report" perror line on
+// standard error and ends the process with status 1.
 void exit_print_hook();
