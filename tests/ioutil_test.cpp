@@ -14,6 +14,31 @@
 #include "Hooks.h"
 #include "program_runner.h"
 
+// The unit tests are linked with ftell and fseek wrapped (--wrap), so that the
+// failures no real file gives can be reached: while armed, ftell fails, or
+// fseek back to the start fails, with the error number given.
+namespace {
+int ftell_fails_with = 0;
+int seek_set_fails_with = 0;
+}  // namespace
+
+extern "C" {
+long __real_ftell(std::FILE* f);
+int __real_fseek(std::FILE* f, long offset, int whence);
+
+long __wrap_ftell(std::FILE* f) {
+    if (!ftell_fails_with) return __real_ftell(f);
+    errno = ftell_fails_with;
+    return -1;
+}
+
+int __wrap_fseek(std::FILE* f, long offset, int whence) {
+    if (!seek_set_fails_with || whence != SEEK_SET) return __real_fseek(f, offset, whence);
+    errno = seek_set_fails_with;
+    return -1;
+}
+}
+
 namespace {
 
 std::string random_bytes(std::size_t n) {
@@ -59,7 +84,8 @@ TEST_P(ReadFileSizes, StrVariantAppendsAZeroByteNotCounted) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ReadFileSizes, ::testing::Values(1, 2, 3, 4, 5, 4096, 100003));
 
-// Every failure: its code, exactly one perror line, one cost step, and the
+// Every failure: its code, exactly one perror line naming the error of the
+// failed step (not one left over from before), one cost step, and the
 // caller's pointer untouched.
 struct failure_case {
     const char* name;
@@ -81,6 +107,14 @@ protected:
             writer = open(p.c_str(), O_RDWR);
             return p;
         }
+        if (name == "ftell_fails") {
+            ftell_errno = EOVERFLOW;
+            return dir.write("f", "abcd");
+        }
+        if (name == "seek_set_fails") {
+            seek_set_errno = EIO;
+            return dir.write("f", "abcd");
+        }
         if (name == "huge_sparse") {
             // Far larger than memory; only its length exists on disk.
             std::string p = dir.write("huge", "");
@@ -95,6 +129,8 @@ protected:
     }
     scratch_dir dir;
     int writer = -1;
+    int ftell_errno = 0;  // armed only around the read: capturing stderr seeks too
+    int seek_set_errno = 0;
 };
 
 TEST_P(ReadFileFailures, ReportsCodeAndLineAndKeepsPointer) {
@@ -107,7 +143,11 @@ TEST_P(ReadFileFailures, ReportsCodeAndLineAndKeepsPointer) {
         char* sbuf = reinterpret_cast<char*>(&sentinel);
         std::uint64_t before = cost_read();
         ::testing::internal::CaptureStderr();
+        ftell_fails_with = ftell_errno;
+        seek_set_fails_with = seek_set_errno;
+        errno = EBADF;
         std::int64_t code = str ? read_file_str(path.c_str(), &sbuf) : read_file(path.c_str(), &buf);
+        ftell_fails_with = seek_set_fails_with = 0;
         std::string err = without_sanitizer_notes(::testing::internal::GetCapturedStderr());
         EXPECT_EQ(code, GetParam().code) << str;
         EXPECT_EQ(err, GetParam().stderr_text) << str;
@@ -121,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, ReadFileFailures,
     ::testing::Values(failure_case{"missing", -1, "open_file: No such file or directory\n"},
                       failure_case{"fifo", -2, "seek_end: Illegal seek\n"},
+                      failure_case{"ftell_fails", -3, "ftell: Value too large for defined data type\n"},
+                      failure_case{"seek_set_fails", -4, "seek_set: Input/output error\n"},
                       failure_case{"huge_sparse", -5, "malloc: Cannot allocate memory\n"},
                       failure_case{"empty", -6, "fread: Success\n"},
                       failure_case{"dev_null", -6, "fread: Success\n"}),

@@ -1,6 +1,11 @@
 #include "isort.h"
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <cstdint>
@@ -84,6 +89,39 @@ TEST(Isort, SortsOnlyTheCountedPrefix) {
     words v{9, 8, 7, 6, 1};
     isort(v.data(), 3);
     EXPECT_EQ(v, (words{7, 8, 9, 6, 1}));
+}
+
+// isort takes a 32-bit count. The check comes before the source is read, so
+// a small buffer with a large size reaches it; each run is a child process.
+TEST(IsortCopy, RefusesMoreWordsThanIsortTakes) {
+    unsigned char small[8] = {};
+    auto refused = [&](std::uint64_t size) {
+        std::uint64_t before = cost_read();
+        errno = 0;
+        int r = isort_copy(small, size);
+        std::exit(r == -1 && errno == EFBIG && cost_read() == before ? 0 : 1);
+    };
+    for (std::uint64_t size : {(isort_max_count + 1) * 4, UINT64_MAX})
+        EXPECT_EXIT(refused(size), ::testing::ExitedWithCode(0), "^readfile: File too large\n$") << size;
+}
+
+TEST(IsortCopy, TakesTheLargestCount) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+#endif
+    // Within the limit, only the copy's allocation can stop it: 8 GiB do not
+    // fit in the 1 GiB the child may use.
+    unsigned char small[8] = {};
+    auto limited = [&] {
+        rlimit lim{1u << 30, 1u << 30};
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(2);
+        std::exit(isort_copy(small, isort_max_count * 4 + 3) == -1 ? 0 : 1);
+    };
+    EXPECT_EXIT(limited(), ::testing::ExitedWithCode(0), "^buf: Cannot allocate memory\n$");
 }
 
 }  // namespace
