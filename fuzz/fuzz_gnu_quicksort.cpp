@@ -18,6 +18,7 @@
 
 #include "driver.h"
 #include "gnuqsort.h"
+#include "word_scans.h"
 
 namespace {
 

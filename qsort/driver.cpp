@@ -6,6 +6,7 @@
 
 #include "Hooks.h"
 #include "gnuqsort.h"
+#include "word_scans.h"
 
 namespace {
 

@@ -40,6 +40,12 @@ using qsort_compare_fn = int (*)(const void* a, const void* b, void* arg);
 //   first_not_after_down(last, n, pivot): the least i such that *pivot does
 //     not order before the element at last - i * element_size, for i < n; or n.
 // Neither takes a step; the sort adds the steps the scan loops would take.
+// It may also answer for a whole block of `block_elements` (up to 64) at once,
+// as masks whose bit i stands for element i from the block's start:
+//   stops_up(first, pivot): bit i set when the element at
+//     first + i * element_size does not order before *pivot;
+//   stops_down(last, pivot): bit i set when *pivot does not order before the
+//     element at last - i * element_size.
 template <qsort_compare_fn Fn, bool Pure = false>
 struct inline_compare {
     static constexpr bool pure = Pure;
@@ -64,9 +70,12 @@ constexpr bool has_batch_scans() {
         return false;
 }
 
-// Takes `n` steps at once, as a loop of n tests or calls would.
-[[gnu::always_inline]] inline void cost_steps(std::uint64_t n) {
-    for (std::uint64_t k = 0; k < n; ++k) cost_inc();
+template <class Compare, std::size_t Fixed>
+constexpr bool has_block_stops() {
+    if constexpr (requires { Compare::block_elements; Compare::stops_up; Compare::stops_down; })
+        return has_batch_scans<Compare, Fixed>() && Compare::block_elements > 0 && Compare::block_elements <= 64;
+    else
+        return false;
 }
 
 // Parts of at most this many elements past their first are left to the
@@ -85,7 +94,7 @@ template <std::size_t Fixed>
         std::memcpy(t, a, Fixed);
         std::memcpy(a, b, Fixed);
         std::memcpy(b, t, Fixed);
-        for (std::size_t k = 0; k < Fixed; ++k) cost_inc();
+        cost_steps(Fixed);
     } else {
         do {
             cost_inc();
@@ -111,8 +120,7 @@ template <std::size_t Fixed>
         for (std::ptrdiff_t p = cur; p > pos; p -= bytes) std::memcpy(a + p, a + p - bytes, Fixed);
         std::memcpy(a + pos, saved, Fixed);
         const std::ptrdiff_t passed = (cur - pos) / bytes;
-        const std::ptrdiff_t steps = (bytes + 1) + bytes * (passed + 1);
-        for (std::ptrdiff_t k = 0; k < steps; ++k) cost_inc();
+        cost_steps(static_cast<std::uint64_t>((bytes + 1) + bytes * (passed + 1)));
     } else {
         for (std::ptrdiff_t bp = cur + sz; cost_inc(), --bp >= cur;) {
             unsigned char saved = a[bp];
@@ -121,6 +129,66 @@ template <std::size_t Fixed>
             a[dst] = saved;
         }
     }
+}
+
+// Partition passes made a block of elements at a time, for a comparator type
+// that finds a block's stops at once. While the stretch that neither scan has
+// reached holds a whole block for each scan that needs one, the stops of both
+// blocks are known without a branch per element, and the k-th stop from the
+// left pairs with the k-th from the right: exactly the swaps, in the same
+// order, that the element-by-element passes make, since every element either
+// scan reaches here still holds its value from before the partition. Leaves
+// `left`, `right` and `mid` where those passes would have them, having taken
+// their steps, and returns true when the last pass ended the partition.
+template <std::size_t Fixed, class Compare>
+[[gnu::always_inline]] inline bool block_partition(unsigned char* a, std::ptrdiff_t& left, std::ptrdiff_t& right,
+                                                   std::ptrdiff_t& mid) {
+    using std::ptrdiff_t;
+    constexpr auto sz = static_cast<ptrdiff_t>(Fixed);
+    constexpr ptrdiff_t block = Compare::block_elements * sz;
+    // The pivot's value, which the passes follow wherever it is swapped to.
+    unsigned char pivot[Fixed];
+    std::memcpy(pivot, a + mid, Fixed);
+
+    const ptrdiff_t from_left = left;
+    const ptrdiff_t from_right = right;
+    ptrdiff_t next_left = left;  // neither scan has reached [next_left, next_right]
+    ptrdiff_t next_right = right;
+    ptrdiff_t left_base = 0;
+    ptrdiff_t right_base = 0;
+    std::uint64_t left_stops = 0;  // stops not yet paired, bit i at left_base + i sz
+    std::uint64_t right_stops = 0;  // bit i at right_base - i sz
+    std::uint64_t passes = 0;
+    for (;;) {
+        if (!left_stops) {
+            if (next_right - next_left + sz < block) break;
+            left_base = next_left;
+            left_stops = Compare::stops_up(a + left_base, pivot);
+            next_left += block;
+        }
+        if (!right_stops) {
+            if (next_right - next_left + sz < block) break;
+            right_base = next_right;
+            right_stops = Compare::stops_down(a + right_base, pivot);
+            next_right -= block;
+        }
+        while (left_stops && right_stops) {
+            const ptrdiff_t l = left_base + sz * __builtin_ctzll(left_stops);
+            const ptrdiff_t r = right_base - sz * __builtin_ctzll(right_stops);
+            swap_elements<Fixed>(a + l, a + r, sz);
+            mid = mid == l ? r : mid == r ? l : mid;
+            left_stops &= left_stops - 1;
+            right_stops &= right_stops - 1;
+            left = l + sz;
+            right = r - sz;
+            ++passes;
+        }
+    }
+    // Each pass: its head, and every test of both scans with its comparator
+    // call, up to the stops it swapped (the swaps took their own steps).
+    constexpr std::uint64_t per_test = 1 + Compare::steps_per_call;
+    cost_steps(passes + per_test * static_cast<std::uint64_t>((left - from_left) / sz + (from_right - right) / sz));
+    return passes > 0 && left > right;
 }
 
 // The sort itself, for elements of `sz` bytes; `Fixed` is sz when it is known
@@ -157,7 +225,9 @@ template <std::size_t Fixed, class Compare>
             }
             ptrdiff_t left = lo + sz;
             ptrdiff_t right = hi - sz;
-            do {
+            bool partitioned = false;
+            if constexpr (has_block_stops<Compare, Fixed>()) partitioned = block_partition<Fixed, Compare>(a, left, right, mid);
+            if (!partitioned) do {
                 cost_inc();
                 if constexpr (has_batch_scans<Compare, Fixed>()) {
                     // The same stops as the loops below, found without a

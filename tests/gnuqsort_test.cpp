@@ -11,6 +11,7 @@
 
 #include "Hooks.h"
 #include "driver.h"
+#include "word_scans.h"
 
 namespace {
 
@@ -88,20 +89,22 @@ TEST(GnuQuicksort, WrappedWordOrderStaysInsideTheArray) {
     }
 }
 
-// The word order's scans, several words at a time, against the comparator
-// called word by word: the same arrangement and the same steps, on inputs
-// where the wrapped order is consistent and where it is not.
+// The word order's scans and block partition, several words at a time,
+// against the comparator called word by word: the same arrangement and the
+// same steps, on inputs where the wrapped order is consistent and where it is
+// not (the last shape puts many words 2^31 apart).
 TEST(GnuQuicksort, WordOrderScansMatchTheLoops) {
     std::mt19937 rng(99);
-    for (std::size_t n : {5, 6, 7, 8, 9, 15, 16, 17, 31, 64, 100, 257, 1000, 4099}) {
-        for (int shape = 0; shape < 6; ++shape) {
+    for (std::size_t n : {5, 6, 7, 8, 9, 15, 16, 17, 31, 64, 100, 127, 128, 129, 130, 257, 1000, 4099, 65537}) {
+        for (int shape = 0; shape < 7; ++shape) {
             words_t v(n);
             for (std::size_t i = 0; i < n; ++i) {
                 auto k = static_cast<std::uint32_t>(i);
                 std::uint32_t values[] = {static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng() % 5),
                                           k, static_cast<std::uint32_t>(n) - k,
                                           std::min(k, static_cast<std::uint32_t>(n) - k),
-                                          static_cast<std::uint32_t>(rng() % 3) << 30};
+                                          static_cast<std::uint32_t>(rng() % 3) << 30,
+                                          static_cast<std::uint32_t>(rng() % 4) << 30 | static_cast<std::uint32_t>(rng() % 2)};
                 v[i] = values[shape];
             }
             words_t by_call = v;
