@@ -15,14 +15,16 @@
 #include "Hooks.h"
 #include "driver.h"
 #include "gnuqsort.h"
+#include "word_scans.h"
 #include "isort.h"
 
 namespace {
 
 // random_: any 32-bit words, as in a file of random bytes; the wrapped word
-// difference is then no consistent order. positive_: 31-bit words, where it is.
-enum shape { random_, sorted_, reversed_, few_distinct_, positive_ };
-const char* const shape_names[] = {"random", "sorted", "reversed", "few_distinct", "positive"};
+// difference is then no consistent order. positive_: 31-bit words, where it
+// is; bits30_: 30-bit words.
+enum shape { random_, sorted_, reversed_, few_distinct_, positive_, bits30_ };
+const char* const shape_names[] = {"random", "sorted", "reversed", "few_distinct", "positive", "30-bit"};
 
 template <class T>
 std::vector<T> make(shape s, std::size_t n) {
@@ -35,6 +37,7 @@ std::vector<T> make(shape s, std::size_t n) {
             case reversed_: v[i] = static_cast<T>(n - i); break;
             case few_distinct_: v[i] = static_cast<T>(rng() % 4); break;
             case positive_: v[i] = static_cast<T>(rng() >> 33); break;
+            case bits30_: v[i] = static_cast<T>(rng() >> 34); break;
         }
     }
     // Sorted and reversed bytes repeat every 256 values; keep them monotone.
@@ -98,17 +101,30 @@ void BM_isort(benchmark::State& state) {
 void BM_std_sort_unsigned_words(benchmark::State& state) {
     run<std::uint32_t>(state, [](std::uint32_t* p, std::size_t n) { std::sort(p, p + n); });
 }
+// isort's reference: the same result by binary search in the sorted prefix
+// and one memmove per element, with no counting.
+void BM_binary_insertion_words(benchmark::State& state) {
+    run<std::uint32_t>(state, [](std::uint32_t* p, std::size_t n) {
+        for (std::size_t i = 1; i < n; ++i) {
+            std::uint32_t x = p[i];
+            std::uint32_t* at = std::upper_bound(p, p + i, x);
+            std::memmove(at + 1, at, static_cast<std::size_t>(p + i - at) * sizeof x);
+            *at = x;
+        }
+    });
+}
 
-// 1 Ki to 4 Mi elements, each shape.
+// 1 Ki to 4 Mi elements (16 MiB of words), each shape.
 void quick_sizes(benchmark::internal::Benchmark* b) {
-    for (int s = random_; s <= positive_; ++s)
+    for (int s = random_; s <= bits30_; ++s)
         for (std::int64_t n = 1 << 10; n <= 1 << 22; n <<= 4) b->Args({s, n});
     b->Unit(benchmark::kMillisecond);
 }
-// isort is quadratic: 1 Ki to 64 Ki; sorted input is linear.
+// isort moves each word past n / 4 others on random input: 1 Ki to 256 Ki
+// words (1 MiB).
 void insertion_sizes(benchmark::internal::Benchmark* b) {
-    for (int s = random_; s <= positive_; ++s)
-        for (std::int64_t n = 1 << 10; n <= 1 << 16; n <<= 2) b->Args({s, n});
+    for (int s = random_; s <= bits30_; ++s)
+        for (std::int64_t n = 1 << 10; n <= 1 << 18; n <<= 2) b->Args({s, n});
     b->Unit(benchmark::kMillisecond);
 }
 
@@ -120,6 +136,7 @@ BENCHMARK(BM_libc_qsort_bytes)->Apply(quick_sizes);
 BENCHMARK(BM_std_sort_bytes)->Apply(quick_sizes);
 BENCHMARK(BM_isort)->Apply(insertion_sizes);
 BENCHMARK(BM_std_sort_unsigned_words)->Apply(insertion_sizes);
+BENCHMARK(BM_binary_insertion_words)->Apply(insertion_sizes);
 
 // The in-process entry points on a 64-byte input: runs per second.
 template <std::uint64_t (*Cost)(const unsigned char*, std::size_t)>
