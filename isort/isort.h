@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sortcost/costs.h"  // isort_words_cost, defined in isort.cpp
+
 // Sorts values[0, count) into ascending unsigned order in place; a count of
 // zero or less sorts nothing. Costs 2 * count + 2 steps plus one per exchange,
 // that is per pair standing in the wrong order (a negative count costs 2).
@@ -18,7 +20,3 @@ inline constexpr std::uint64_t isort_max_count = INT32_MAX;
 // cannot be made ("buf") or holds more words than isort takes ("readfile",
 // errno EFBIG). Takes no step of its own.
 int isort_copy(const unsigned char* src, std::uint64_t size);
-
-// The cost isort_words reports for an input file holding these `size` bytes,
-// computed in this process; prints nothing on success.
-std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size);

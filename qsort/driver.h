@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Hooks.h"
+#include "sortcost/costs.h"  // qsort_words_cost and qsort_bytes_cost, defined in driver.cpp
 
 namespace words {
 // Reads a native-endian 32-bit word from any address.
@@ -42,8 +43,3 @@ inline int cmp(const void* a, const void* b, void*) {
 // Sorts a copy of the size bytes of src.
 void test_qsort(const unsigned char* src, std::uint64_t size);
 }  // namespace bytes
-
-// The cost qsort_words / qsort_bytes report for an input file holding these
-// `size` bytes, computed in this process; prints nothing on success.
-std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size);
-std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size);

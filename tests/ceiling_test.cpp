@@ -55,7 +55,7 @@ TEST(CeilingTool, RefusesWhatItCannotDo) {
     for (auto args : {std::vector<std::string>{}, {"write", "bubble_words", "5", "/dev/null"}, {"exhaustive", "11"}}) {
         auto r = run_program(CEILING_PATH, args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("Usage: ceiling", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.rfind("Usage: sortcost-ceiling", 0), 0u) << r.err;
     }
 }
 

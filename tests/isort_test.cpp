@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "Hooks.h"
@@ -89,6 +90,23 @@ TEST(Isort, SortsOnlyTheCountedPrefix) {
     words v{9, 8, 7, 6, 1};
     isort(v.data(), 3);
     EXPECT_EQ(v, (words{7, 8, 9, 6, 1}));
+}
+
+// isort_words_cost counts the pairs out of order on large inputs instead of
+// sorting; both ways must give what the program's sort takes.
+TEST(IsortWordsCost, CountedAsTheSortTakesIt) {
+    for (const char* shape : {"random", "reversed", "few-distinct", "top-bit"}) {
+        for (std::size_t n : {255, 256, 257, 1000, 4097}) {
+            words v = generate(shape, n);
+            std::string bytes(reinterpret_cast<const char*>(v.data()), n * 4);
+            bytes += "\x01";  // a trailing byte is not sorted
+            std::uint64_t before = cost_read();
+            isort_copy(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+            std::uint64_t sorted = 2 + cost_read() - before;
+            EXPECT_EQ(isort_words_cost(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), sorted)
+                << shape << " " << n;
+        }
+    }
 }
 
 // isort takes a 32-bit count. The check comes before the source is read, so

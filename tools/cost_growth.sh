@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
-"$build/tools/ceiling" growth 16384 >docs/cost-growth.tsv
+"$build/tools/ceiling/sortcost-ceiling" growth 16384 >docs/cost-growth.tsv
 
 gnuplot <<'PLOT'
 set terminal pngcairo size 1500,520 font ",11"

@@ -1,11 +1,11 @@
-// ceiling: the most expensive inputs known for each benchmark.
+// sortcost-ceiling: the most expensive inputs known for each benchmark.
 //
-//   ceiling write PROGRAM N FILE   write the costliest known input of N
+//   sortcost-ceiling write PROGRAM N FILE   write the costliest known input of N
 //                                  elements (words, or bytes for qsort_bytes)
 //                                  and print the cost the program reports for it
-//   ceiling exhaustive N           the exact maxima over all permutations of
+//   sortcost-ceiling exhaustive N           the exact maxima over all permutations of
 //                                  1..N distinct elements, for both quicksorts
-//   ceiling growth [MAX_N]         cost against n for sorted, random, reversed
+//   sortcost-ceiling growth [MAX_N]         cost against n for sorted, random, reversed
 //                                  and adversarial inputs, tab-separated
 //
 // Every cost printed comes from the in-process entry points, so it is the
@@ -124,7 +124,7 @@ bytes_t shaped(const std::string& program, const std::string& shape, std::size_t
 std::uint64_t replayed_cost(const std::string& program, const bytes_t& in, std::uint64_t run) {
     std::uint64_t cost = cost_of(program, in);
     if (!in.empty() && cost != run) {
-        std::fprintf(stderr, "ceiling: the adversary's run cost %llu, its input %llu\n",
+        std::fprintf(stderr, "sortcost-ceiling: the adversary's run cost %llu, its input %llu\n",
                      static_cast<unsigned long long>(run), static_cast<unsigned long long>(cost));
         std::exit(1);
     }
@@ -183,9 +183,9 @@ bool known_program(const std::string& p) { return p == "isort_words" || p == "qs
 
 int usage() {
     std::fprintf(stderr,
-                 "Usage: ceiling write isort_words|qsort_words|qsort_bytes N FILE\n"
-                 "       ceiling exhaustive N   (N at most 10)\n"
-                 "       ceiling growth [MAX_N]\n");
+                 "Usage: sortcost-ceiling write isort_words|qsort_words|qsort_bytes N FILE\n"
+                 "       sortcost-ceiling exhaustive N   (N at most 10)\n"
+                 "       sortcost-ceiling growth [MAX_N]\n");
     return 2;
 }
 

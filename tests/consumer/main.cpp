@@ -1,0 +1,24 @@
+// Prints the cost each benchmark program reports for a file, with the
+// installed library alone: `consumer FILE`.
+#include <sortcost/costs.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "Usage: %s FILE\n", argv[0]);
+        return 2;
+    }
+    unsigned char* data = nullptr;
+    const char* step = nullptr;
+    std::int64_t size = read_input(argv[1], &data, &step);
+    auto n = static_cast<std::size_t>(size < 0 ? 0 : size);
+    auto cost = [&](std::uint64_t (*f)(const unsigned char*, std::size_t)) {
+        return static_cast<unsigned long long>(size < 0 ? unreadable_input_cost : f(data, n));
+    };
+    std::printf("isort_words %llu\nqsort_words %llu\nqsort_bytes %llu\n", cost(isort_words_cost),
+                cost(qsort_words_cost), cost(qsort_bytes_cost));
+    std::free(data);
+    return 0;
+}

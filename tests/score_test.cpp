@@ -1,0 +1,93 @@
+// sortcost-score against the programs themselves: every cost it prints is
+// what the program prints for that file, hostile files included.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace {
+
+std::vector<std::vector<std::string>> tsv_rows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, '\t');) fields.push_back(field);
+        if (!line.empty() && line.back() == '\t') fields.emplace_back();
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+std::string reported(const std::string& exe, const std::string& path) {
+    std::string out = run_program(exe, {path}).out;
+    return out.substr(7, out.size() - 8);  // "[COST] N\n"
+}
+
+TEST(Score, EveryCostIsWhatTheProgramPrints) {
+    scratch_dir dir;
+    std::mt19937 rng(3);
+    // Sizes on both sides of where isort_words' cost is counted instead of sorted.
+    std::vector<std::string> files;
+    for (std::size_t size : {1, 5, 64, 1023, 1024, 1027, 5000}) {
+        std::string bytes(size, '\0');
+        for (auto& c : bytes) c = static_cast<char>(rng() % (size % 2 ? 256 : 3));
+        files.push_back(dir.write("f" + std::to_string(size), bytes));
+    }
+    ASSERT_EQ(mkdir((dir.path + "/sub").c_str(), 0700), 0);
+    dir.write("sub/inner", "the quick brown fox");
+    dir.write("empty", "");
+    ASSERT_EQ(symlink("/nonexistent/sortcost", (dir.path + "/dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir.path + "/fifo").c_str(), 0600), 0);
+
+    auto r = run_program(SCORE_PATH, {dir.path}, {.time_limit_seconds = 60});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sortcost-score: " + dir.path + "/dangling: open_file: No such file or directory\n" +
+                         "sortcost-score: " + dir.path + "/fifo: seek_end: Illegal seek\n");
+    auto rows = tsv_rows(r.out);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"path", "bytes", "isort_words", "qsort_words", "qsort_bytes"}));
+    std::vector<std::string> order;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto& row = rows[i];
+        ASSERT_EQ(row.size(), 5u) << r.out;
+        order.push_back(row[0].substr(dir.path.size() + 1));
+        struct stat st;
+        bool regular = stat(row[0].c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        EXPECT_EQ(row[1], regular ? std::to_string(st.st_size) : "") << row[0];
+        EXPECT_EQ(row[2], reported(ISORT_WORDS_PATH, row[0])) << row[0];
+        EXPECT_EQ(row[3], reported(QSORT_WORDS_PATH, row[0])) << row[0];
+        EXPECT_EQ(row[4], reported(QSORT_BYTES_PATH, row[0])) << row[0];
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"dangling", "empty", "f1", "f1023", "f1024", "f1027", "f5", "f5000",
+                                               "f64", "fifo", "sub/inner"}));
+}
+
+TEST(Score, ChosenColumnsAsJsonLines) {
+    scratch_dir dir;
+    std::string path = dir.write("two \"words\"", words_bytes({2, 1}));
+    auto r = run_program(SCORE_PATH, {"--json", "--program", "qsort_words", "--program=isort_words", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::string quoted = dir.path + "/two \\\"words\\\"";
+    EXPECT_EQ(r.out, "{\"path\":\"" + quoted + "\",\"bytes\":8,\"qsort_words\":12,\"isort_words\":9}\n");
+}
+
+TEST(Score, RefusesABadCommandLine) {
+    for (auto args : {std::vector<std::string>{}, {"--program", "bubble_words", "x"}, {"--frobnicate", "x"}}) {
+        auto r = run_program(SCORE_PATH, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Usage: sortcost-score"), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace

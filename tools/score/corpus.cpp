@@ -1,0 +1,72 @@
+#include "corpus.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace {
+
+struct entry {
+    std::string name;
+    bool directory;
+};
+
+// The entries of `dir` but . and .., sorted; false (errno set) if it cannot be listed.
+bool list(const std::string& dir, std::vector<entry>& out) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return false;
+    for (;;) {
+        errno = 0;  // readdir sets it only on failure; a stat below may set it too
+        dirent* e = readdir(d);
+        if (!e) break;
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        bool directory = e->d_type == DT_DIR;
+        bool link = e->d_type == DT_LNK;
+        struct stat st;
+        if (e->d_type == DT_UNKNOWN && fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            directory = S_ISDIR(st.st_mode);
+            link = S_ISLNK(st.st_mode);
+        }
+        // A link to a directory is neither descended into nor scored.
+        if (link && fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) continue;
+        out.push_back({std::move(name), directory});
+    }
+    int err = errno;
+    closedir(d);
+    errno = err;
+    std::sort(out.begin(), out.end(), [](const entry& a, const entry& b) { return a.name < b.name; });
+    return err == 0;
+}
+
+void walk_directory(const std::string& dir, const std::function<void(const std::string&)>& file,
+                    const std::function<void(const std::string&, int)>& unlisted) {
+    std::vector<entry> entries;
+    if (!list(dir, entries)) {
+        unlisted(dir, errno);
+        return;
+    }
+    const std::string prefix = dir.back() == '/' ? dir : dir + "/";
+    for (const entry& e : entries) {
+        std::string path = prefix + e.name;
+        if (e.directory)
+            walk_directory(path, file, unlisted);
+        else
+            file(path);
+    }
+}
+
+}  // namespace
+
+void walk_corpus(const std::string& root, const std::function<void(const std::string&)>& file,
+                 const std::function<void(const std::string&, int)>& unlisted) {
+    struct stat st;
+    if (!root.empty() && stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        walk_directory(root, file, unlisted);
+    else
+        file(root);
+}
