@@ -81,7 +81,7 @@ std::int64_t reported(std::int64_t result, const char* failed_step) {
 
 }  // namespace
 
-std::int64_t read_input(const char* path, unsigned char** out_buf, const char** failed_step) {
+std::int64_t sortcost_read_input(const char* path, unsigned char** out_buf, const char** failed_step) {
     return read_whole(path, out_buf, 0, failed_step);
 }
 

@@ -24,5 +24,5 @@ std::int64_t read_file(const char* path, unsigned char** out_buf);
 // returned size does not include.
 std::int64_t read_file_str(const char* path, char** out_buf);
 
-// read_input, declared in sortcost/costs.h, is the same read without the
-// perror line and without the step, for tools that score many files.
+// sortcost_read_input, declared in sortcost/costs.h, is the same read without
+// the perror line and without the step, for tools that score many files.

@@ -20,7 +20,7 @@ std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size);
 std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size);
 
 // The cost every program reports when it cannot read its input file.
-inline constexpr std::uint64_t unreadable_input_cost = 2;
+inline constexpr std::uint64_t sortcost_unreadable_cost = 2;
 
 // Reads the file at `path` whole, by the same steps as the programs, so that
 // it fails exactly where they would (a FIFO, a directory, an empty file).
@@ -28,4 +28,4 @@ inline constexpr std::uint64_t unreadable_input_cost = 2;
 // returns a negative code with errno set and *failed_step naming the step:
 // "open_file", "seek_end", "ftell", "seek_set", "malloc" or "fread" (an empty
 // file fails there, with errno 0). Prints nothing and takes no step.
-std::int64_t read_input(const char* path, unsigned char** out_buf, const char** failed_step);
+std::int64_t sortcost_read_input(const char* path, unsigned char** out_buf, const char** failed_step);

@@ -77,11 +77,11 @@ score_row score(const std::string& path) {
     row.path = path;
     unsigned char* data = nullptr;
     const char* step = nullptr;
-    std::int64_t size = read_input(path.c_str(), &data, &step);
+    std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
     row.readable = size >= 0 || (size == -6 && errno == 0);
     if (size < 0) {
         if (!row.readable) row.error = std::string(step) + ": " + std::strerror(errno);
-        for (auto& c : row.costs) c = unreadable_input_cost;
+        for (auto& c : row.costs) c = sortcost_unreadable_cost;
         return row;
     }
     auto n = static_cast<std::size_t>(size);
