@@ -34,27 +34,6 @@ std::int32_t resting_place(const std::uint32_t* values, std::int32_t i) {
     return base + (len == 1 && values[base] <= v);
 }
 
-}  // namespace
-
-void isort(std::uint32_t* values, std::int32_t count) {
-    cost_inc();
-    for (std::int32_t i = 0; cost_inc(), i < count; ++i) {
-        // The element travels down past every greater word by adjacent
-        // exchanges, one test each, and an equal or smaller word (or the front)
-        // stops it with one more test. The exchanges shift the words it passes
-        // up by one place, which one move does at once.
-        std::int32_t to = resting_place(values, i);
-        if (to < i) {
-            std::uint32_t v = values[i];
-            std::memmove(values + to + 1, values + to, static_cast<std::size_t>(i - to) * sizeof v);
-            values[to] = v;
-        }
-        cost_steps(static_cast<std::uint64_t>(i - to) + 1);
-    }
-}
-
-namespace {
-
 // From this many words on, isort_words_cost takes isort's steps from the
 // count of pairs out of order, made by a merge sort in n log n, instead of
 // running the quadratic sort; the number is the same.
@@ -120,6 +99,23 @@ int sort_copy(const unsigned char* src, std::uint64_t size, bool may_count) {
 }
 
 }  // namespace
+
+void isort(std::uint32_t* values, std::int32_t count) {
+    cost_inc();
+    for (std::int32_t i = 0; cost_inc(), i < count; ++i) {
+        // The element travels down past every greater word by adjacent
+        // exchanges, one test each, and an equal or smaller word (or the front)
+        // stops it with one more test. The exchanges shift the words it passes
+        // up by one place, which one move does at once.
+        std::int32_t to = resting_place(values, i);
+        if (to < i) {
+            std::uint32_t v = values[i];
+            std::memmove(values + to + 1, values + to, static_cast<std::size_t>(i - to) * sizeof v);
+            values[to] = v;
+        }
+        cost_steps(static_cast<std::uint64_t>(i - to) + 1);
+    }
+}
 
 int isort_copy(const unsigned char* src, std::uint64_t size) { return sort_copy(src, size, false); }
 
