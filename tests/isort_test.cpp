@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Hooks.h"
+#include "program_runner.h"
 
 namespace {
 
@@ -124,13 +125,7 @@ TEST(IsortCopy, RefusesMoreWordsThanIsortTakes) {
 }
 
 TEST(IsortCopy, TakesTheLargestCount) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
-#endif
-#endif
+    if (address_sanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
     // Within the limit, only the copy's allocation can stop it: 8 GiB do not
     // fit in the 1 GiB the child may use.
     unsigned char small[8] = {};

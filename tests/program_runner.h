@@ -43,5 +43,19 @@ std::string without_sanitizer_notes(const std::string& err);
 // machine runs out, and tests that rely on the failure must skip.
 bool kernel_always_overcommits();
 
+// True under AddressSanitizer, which reserves more address space than the
+// limits some tests set for a child process.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool address_sanitizer = true;
+#else
+inline constexpr bool address_sanitizer = false;
+#endif
+#else
+inline constexpr bool address_sanitizer = false;
+#endif
+
 // The bytes of `words` as native little-endian 4-byte words.
 std::string words_bytes(const std::vector<std::uint32_t>& words);

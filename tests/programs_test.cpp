@@ -104,13 +104,7 @@ TEST_P(EachProgram, ExtraArgumentsAreIgnored) {
 
 // A 128 MiB input fits under a 192 MiB address space; a copy of it does not.
 TEST_P(EachProgram, CopyThatCannotBeAllocatedReportsBuf) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
-#endif
-#endif
+    if (address_sanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
     constexpr std::uint64_t mib = 1 << 20;
     scratch_dir dir;
     std::string path = dir.write("in", "");
