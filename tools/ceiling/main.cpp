@@ -1,243 +1,146 @@
-// sortcost-ceiling: the most expensive inputs known for each benchmark.
+// sortcost-ceiling: the costliest inputs known for each benchmark.
 //
-//   sortcost-ceiling write PROGRAM N FILE   write the costliest known input of N
-//                                  elements (words, or bytes for qsort_bytes)
-//                                  and print the cost the program reports for it
-//   sortcost-ceiling exhaustive N           the exact maxima over all permutations of
-//                                  1..N distinct elements, for both quicksorts
-//   sortcost-ceiling growth [MAX_N]         cost against n for sorted, random, reversed
-//                                  and adversarial inputs, tab-separated
+//   sortcost-ceiling [--records DIR] write PROGRAM N FILE
+//   sortcost-ceiling exhaustive N
+//   sortcost-ceiling [--records DIR] growth [MAX_N]
+//   sortcost-ceiling [--records DIR] record PROGRAM FILE METHOD
 //
-// Every cost printed comes from the in-process entry points, so it is the
-// number the program prints for the same bytes.
-#include <algorithm>
+// Every cost printed is computed from the input's bytes with the in-process
+// entry points, so it is the number the program prints for them.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <numeric>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "Hooks.h"
-#include "driver.h"
-#include "gnuqsort.h"
-#include "isort.h"
+#include "costliest.h"
+#include "exhaustive.h"
+#include "growth.h"
+#include "records.h"
 
 namespace {
 
-using bytes_t = std::vector<unsigned char>;
+const char* const programs[] = {"isort_words", "qsort_words", "qsort_bytes"};
 
-std::uint64_t cost_of(const std::string& program, const bytes_t& in) {
-    if (program == "isort_words") return isort_words_cost(in.data(), in.size());
-    if (program == "qsort_words") return qsort_words_cost(in.data(), in.size());
-    return qsort_bytes_cost(in.data(), in.size());
-}
-
-bytes_t as_words(const std::vector<std::uint32_t>& v) {
-    bytes_t out(v.size() * 4);
-    if (!v.empty()) std::memcpy(out.data(), v.data(), out.size());
-    return out;
-}
-
-// McIlroy's adversary ("A Killer Adversary for Quicksort", 1999). Every item
-// starts as gas: unknown, and larger than every value fixed so far. When two
-// gas items meet, one is frozen to the next value: the first if it is the
-// current candidate, else the second. Then a gas operand becomes the
-// candidate. The answers stay consistent with the values finally given, so
-// sorting those values makes the same comparisons.
-struct adversary {
-    std::vector<std::uint32_t> val;
-    std::uint32_t gas;
-    std::uint32_t next = 0;
-    std::int64_t candidate = -1;  // none yet
-
-    explicit adversary(std::size_t n) : val(n, static_cast<std::uint32_t>(n)), gas(static_cast<std::uint32_t>(n)) {}
-
-    // Compares item numbers stored as Item; one step a call, as the
-    // benchmarks' comparators take.
-    template <class Item>
-    static int compare(const void* a, const void* b, void* arg) {
-        cost_inc();
-        auto& s = *static_cast<adversary*>(arg);
-        Item x;
-        Item y;
-        std::memcpy(&x, a, sizeof x);
-        std::memcpy(&y, b, sizeof y);
-        if (s.val[x] == s.gas && s.val[y] == s.gas) {
-            if (x == s.candidate)
-                s.val[x] = s.next++;
-            else
-                s.val[y] = s.next++;
-        }
-        if (s.val[x] == s.gas)
-            s.candidate = x;
-        else if (s.val[y] == s.gas)
-            s.candidate = y;
-        return s.val[x] < s.val[y] ? -1 : s.val[x] > s.val[y];
-    }
-};
-
-// Runs the quicksort over item numbers of Item's size against the adversary;
-// returns the values it fixed and the cost the program would report for them
-// (its entry steps, test_qsort's and the sort's, comparator calls included).
-template <class Item>
-std::vector<std::uint32_t> adversarial_values(std::size_t n, std::uint64_t& cost) {
-    adversary s(n);
-    std::vector<Item> items(n);
-    std::iota(items.begin(), items.end(), Item{0});
-    std::uint64_t before = cost_read();
-    gnu_quicksort(items.data(), n, sizeof(Item), &adversary::compare<Item>, &s);
-    cost = 3 + (cost_read() - before);
-    for (auto& v : s.val)
-        if (v == s.gas) v = s.next++;
-    return s.val;
-}
-
-std::uint64_t splitmix(std::uint64_t& state) {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return z ^ (z >> 31);
-}
-
-// Inputs of n elements of the program's kind; values run over 0..n-1 (over
-// the 256 byte values, in order, for qsort_bytes when n > 256).
-bytes_t shaped(const std::string& program, const std::string& shape, std::size_t n) {
-    std::vector<std::uint32_t> v(n);
-    std::uint64_t state = n;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (shape == "sorted") v[i] = static_cast<std::uint32_t>(i);
-        else if (shape == "reversed") v[i] = static_cast<std::uint32_t>(n - 1 - i);
-        else v[i] = static_cast<std::uint32_t>(splitmix(state));
-    }
-    if (program != "qsort_bytes") return as_words(v);
-    bytes_t out(n);
-    for (std::size_t i = 0; i < n; ++i)
-        out[i] = static_cast<unsigned char>(shape == "random" ? v[i] : n <= 256 ? v[i] : v[i] * 256 / n);
-    return out;
-}
-
-// The program's cost for the adversary's input, which must be what the
-// adversary's own run cost: the same comparisons, the same moves.
-std::uint64_t replayed_cost(const std::string& program, const bytes_t& in, std::uint64_t run) {
-    std::uint64_t cost = cost_of(program, in);
-    if (!in.empty() && cost != run) {
-        std::fprintf(stderr, "sortcost-ceiling: the adversary's run cost %llu, its input %llu\n",
-                     static_cast<unsigned long long>(run), static_cast<unsigned long long>(cost));
-        std::exit(1);
-    }
-    return cost;
-}
-
-struct ceiling_input {
-    bytes_t bytes;
-    std::uint64_t cost;
-    std::string how;
-};
-
-// The costliest input known for n elements of the program's kind.
-ceiling_input costliest(const std::string& program, std::size_t n) {
-    if (program == "isort_words") {
-        // Every pair out of order: n (n - 1) / 2 exchanges, the most there are.
-        bytes_t in = shaped(program, "reversed", n);
-        return {in, cost_of(program, in), "distinct words in descending order, the exact maximum"};
-    }
-    if (program == "qsort_words") {
-        std::uint64_t run = 0;
-        bytes_t in = as_words(adversarial_values<std::uint32_t>(n, run));
-        return {in, replayed_cost(program, in, run), "McIlroy's adversary"};
-    }
-    if (n <= 256) {
-        std::uint64_t run = 0;
-        auto v = adversarial_values<std::uint8_t>(n, run);
-        bytes_t in(v.begin(), v.end());
-        return {in, replayed_cost(program, in, run), "McIlroy's adversary"};
-    }
-    // More elements than byte values: the adversary needs n distinct values.
-    // Try what is known to be expensive and keep the costliest.
-    std::uint64_t unused = 0;
-    auto adv = adversarial_values<std::uint16_t>(n, unused);
-    std::vector<ceiling_input> tries;
-    bytes_t capped(n), scaled(n), folded(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        capped[i] = static_cast<unsigned char>(std::min<std::uint32_t>(adv[i], 255));
-        scaled[i] = static_cast<unsigned char>(adv[i] * 256 / n);
-        folded[i] = static_cast<unsigned char>(adv[i] % 256);
-    }
-    // Capped: the first 255 items the adversary fixed keep their values, so
-    // the first partitions still go wrong; the rest are one equal block.
-    tries.push_back({capped, 0, "McIlroy's adversary for n, values above 255 cut to 255"});
-    tries.push_back({scaled, 0, "McIlroy's adversary for n, values scaled to bytes"});
-    tries.push_back({folded, 0, "McIlroy's adversary for n, values modulo 256"});
-    tries.push_back({shaped(program, "reversed", n), 0, "descending bytes"});
-    for (auto& t : tries) t.cost = cost_of(program, t.bytes);
-    auto best = *std::max_element(tries.begin(), tries.end(),
-                                  [](const auto& a, const auto& b) { return a.cost < b.cost; });
-    best.how = "the 256 byte values limit the adversary; best known: " + best.how;
-    return best;
-}
-
-bool known_program(const std::string& p) { return p == "isort_words" || p == "qsort_words" || p == "qsort_bytes"; }
+bool known_program(const std::string& p) { return p == programs[0] || p == programs[1] || p == programs[2]; }
 
 int usage() {
     std::fprintf(stderr,
-                 "Usage: sortcost-ceiling write isort_words|qsort_words|qsort_bytes N FILE\n"
-                 "       sortcost-ceiling exhaustive N   (N at most 10)\n"
-                 "       sortcost-ceiling growth [MAX_N]\n");
+                 "Usage: sortcost-ceiling [--records DIR] write isort_words|qsort_words|qsort_bytes N FILE\n"
+                 "       sortcost-ceiling exhaustive N   (N from 1 to %d)\n"
+                 "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
+                 "       sortcost-ceiling [--records DIR] record isort_words|qsort_words|qsort_bytes FILE METHOD\n",
+                 exhaustive_max_elements);
     return 2;
 }
 
-int write(const std::string& program, std::size_t n, const char* path) {
-    ceiling_input c = costliest(program, n);
+// A whole number from 0 to `max`, or -1.
+long long count_arg(const char* s, long long max) {
+    char* end = nullptr;
+    long long v = std::strtoll(s, &end, 10);
+    return *s && !*end && v >= 0 && v <= max ? v : -1;
+}
+
+int write(const std::string& program, std::size_t n, const char* path, const std::string& records_dir) {
+    ceiling_input c = costliest(program, n, read_records(records_dir), records_dir);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
     if (!out.flush()) {
         std::perror(path);
         return 1;
     }
-    std::printf("%s n=%zu cost=%llu (%s)\n", program.c_str(), n, static_cast<unsigned long long>(c.cost),
-                c.how.c_str());
-    if (program == "isort_words" && n > 0)
-        std::printf("closed form: 2 x n + 4 + n x (n - 1) / 2 = %llu\n",
-                    static_cast<unsigned long long>(2 * n + 4 + n * (n - 1) / 2));
+    std::printf("%s n=%zu cost=%llu %s (%s)\n", program.c_str(), n, static_cast<unsigned long long>(c.cost),
+                c.exact ? "exact maximum" : "best known", c.how.c_str());
     return 0;
 }
 
-// The maximum cost over all orders of 0..n-1, and how many orders reach it.
-void exhaustive_row(std::size_t n) {
-    std::vector<std::uint32_t> perm(n);
-    std::iota(perm.begin(), perm.end(), 0u);
-    std::uint64_t words_max = 0, bytes_max = 0, words_hits = 0, bytes_hits = 0;
-    bytes_t b(n);
-    do {
-        bytes_t w = as_words(perm);
-        for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(perm[i]);
-        std::uint64_t cw = qsort_words_cost(w.data(), w.size());
-        std::uint64_t cb = qsort_bytes_cost(b.data(), b.size());
-        if (cw > words_max) words_max = cw, words_hits = 0;
-        if (cw == words_max) ++words_hits;
-        if (cb > bytes_max) bytes_max = cb, bytes_hits = 0;
-        if (cb == bytes_max) ++bytes_hits;
-    } while (std::next_permutation(perm.begin(), perm.end()));
-    std::printf("%zu\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\n", n, static_cast<unsigned long long>(words_max),
-                static_cast<unsigned long long>(words_hits),
-                static_cast<unsigned long long>(costliest("qsort_words", n).cost),
-                static_cast<unsigned long long>(bytes_max), static_cast<unsigned long long>(bytes_hits),
-                static_cast<unsigned long long>(costliest("qsort_bytes", n).cost));
-    std::fflush(stdout);
+// The input as numbers: words as 8 hexadecimal digits, bytes as 2.
+std::string spelled(const std::string& program, const std::vector<unsigned char>& in) {
+    std::string s;
+    char buf[16];
+    if (program == "qsort_bytes") {
+        for (unsigned char b : in) std::snprintf(buf, sizeof buf, "%s%02x", s.empty() ? "" : " ", b), s += buf;
+        return s;
+    }
+    for (std::size_t i = 0; i + 4 <= in.size(); i += 4) {
+        std::uint32_t w;
+        std::memcpy(&w, in.data() + i, 4);
+        std::snprintf(buf, sizeof buf, "%s%08x", s.empty() ? "" : " ", w);
+        s += buf;
+    }
+    return s;
 }
 
-void growth(std::size_t max_n) {
-    std::printf("program\tshape\tn\tcost\n");
-    for (const char* program : {"isort_words", "qsort_words", "qsort_bytes"}) {
-        for (std::size_t n = 16; n <= max_n; n *= 2) {
-            for (const char* shape : {"sorted", "random", "reversed"})
-                std::printf("%s\t%s\t%zu\t%llu\n", program, shape, n,
-                            static_cast<unsigned long long>(cost_of(program, shaped(program, shape, n))));
-            std::printf("%s\tadversarial\t%zu\t%llu\n", program, n,
-                        static_cast<unsigned long long>(costliest(program, n).cost));
+// Stores FILE as the record for its size when it costs more than the record
+// there; exact when that is proven, else best known.
+int add_record(const std::string& program, const char* path, const std::string& method, const std::string& dir) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::perror(path);
+        return 1;
+    }
+    std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t element_size = program == "qsort_bytes" ? 1 : 4;
+    const std::size_t n = bytes.size() / element_size;
+    bytes.resize(n * element_size);  // the bytes past the last whole word change nothing
+    const std::uint64_t cost = program_cost(program, bytes);
+
+    std::vector<record> records = read_records(dir);
+    for (const record& r : records) {
+        if (r.program == program && r.elements == n && r.cost >= cost) {
+            std::printf("%s n=%zu cost=%llu: not above the record, %llu\n", program.c_str(), n,
+                        static_cast<unsigned long long>(cost), static_cast<unsigned long long>(r.cost));
+            return 0;
+        }
+    }
+    bool exact = construction(program, n).exact;
+    if (!exact && n >= 1 && static_cast<int>(n) <= exhaustive_max_elements) {
+        std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
+        if (cost > max) {
+            std::fprintf(stderr, "sortcost-ceiling: %s costs %llu, above the exact maximum %llu\n", path,
+                         static_cast<unsigned long long>(cost), static_cast<unsigned long long>(max));
+            return 1;
+        }
+        exact = cost == max;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "%s/n%05zu.bin", program.c_str(), n);
+    record r{program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
+    for (char& c : r.method)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';  // one field of one row
+    std::error_code ec;
+    std::filesystem::create_directories(dir + "/" + program, ec);
+    std::ofstream file(dir + "/" + r.file, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) {
+        std::perror((dir + "/" + r.file).c_str());
+        return 1;
+    }
+    std::erase_if(records, [&](const record& o) { return o.program == program && o.elements == n; });
+    records.push_back(r);
+    if (!write_records(dir, records)) {
+        std::perror((dir + "/records.tsv").c_str());
+        return 1;
+    }
+    std::printf("%s n=%zu cost=%llu %s: %s\n", program.c_str(), n, static_cast<unsigned long long>(cost),
+                r.status.c_str(), r.file.c_str());
+    return 0;
+}
+
+void exhaustive(int max_n) {
+    std::printf("program\tn\tmax\tstatus\truns\tseconds\twitness\n");
+    for (int n = 1; n <= max_n; ++n) {
+        for (const char* program : programs) {
+            auto start = std::chrono::steady_clock::now();
+            exact_maximum m = exhaustive_maximum(program, n);
+            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::printf("%s\t%d\t%llu\texact\t%llu\t%.2f\t%s\n", program, n, static_cast<unsigned long long>(m.cost),
+                        static_cast<unsigned long long>(m.runs), seconds, spelled(program, m.witness).c_str());
             std::fflush(stdout);
         }
     }
@@ -246,19 +149,31 @@ void growth(std::size_t max_n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    std::string cmd = argv[1];
-    if (cmd == "write" && argc == 5 && known_program(argv[2]))
-        return write(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4]);
-    if (cmd == "exhaustive" && argc == 3) {
-        std::size_t max_n = std::strtoull(argv[2], nullptr, 10);
-        if (max_n > 10) return usage();
-        std::printf("n\tqsort_words max\torders\tadversary\tqsort_bytes max\torders\tadversary\n");
-        for (std::size_t n = 1; n <= max_n; ++n) exhaustive_row(n);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string records_dir;
+    if (args.size() >= 2 && args[0] == "--records") {
+        records_dir = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (records_dir.empty()) records_dir = default_records_dir();
+    if (args.empty()) return usage();
+    if (args[0] == "write" && args.size() == 4 && known_program(args[1])) {
+        long long n = count_arg(args[2].c_str(), 1LL << 28);
+        if (n < 0) return usage();
+        return write(args[1], static_cast<std::size_t>(n), args[3].c_str(), records_dir);
+    }
+    if (args[0] == "exhaustive" && args.size() == 2) {
+        long long n = count_arg(args[1].c_str(), exhaustive_max_elements);
+        if (n < 1) return usage();
+        exhaustive(static_cast<int>(n));
         return 0;
     }
-    if (cmd == "growth" && argc <= 3) {
-        growth(argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 16384);
+    if (args[0] == "record" && args.size() == 4 && known_program(args[1]))
+        return add_record(args[1], args[2].c_str(), args[3], records_dir);
+    if (args[0] == "growth" && args.size() <= 2) {
+        long long n = args.size() == 2 ? count_arg(args[1].c_str(), 1LL << 20) : 16384;
+        if (n < 0) return usage();
+        print_growth(static_cast<std::size_t>(n), read_records(records_dir), records_dir);
         return 0;
     }
     return usage();

@@ -1,0 +1,75 @@
+// The record inputs, run through the programs: each must cost exactly what
+// records.tsv says, and the exact rows must agree with a fresh search.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace {
+
+std::vector<std::vector<std::string>> tsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);  // the header
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, '\t');) fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+std::string read(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+const std::map<std::string, std::string> programs = {
+    {"isort_words", ISORT_WORDS_PATH}, {"qsort_words", QSORT_WORDS_PATH}, {"qsort_bytes", QSORT_BYTES_PATH}};
+
+TEST(Records, EachCostsWhatItSays) {
+    auto rows = tsv(read(std::string(RECORDS_DIR) + "/records.tsv"));
+    ASSERT_FALSE(rows.empty());
+    for (const auto& r : rows) {
+        ASSERT_EQ(r.size(), 7u);
+        const auto& [program, elements, bytes, cost, status, method, file] =
+            std::tie(r[0], r[1], r[2], r[3], r[4], r[5], r[6]);
+        ASSERT_TRUE(programs.count(program)) << program;
+        std::string path = std::string(RECORDS_DIR) + "/" + file;
+        EXPECT_EQ(std::to_string(std::filesystem::file_size(path)), bytes) << file;
+        EXPECT_EQ(std::stoull(bytes), std::stoull(elements) * (program == "qsort_bytes" ? 1 : 4)) << file;
+        EXPECT_TRUE(status == "exact" || status == "best-known") << file;
+        EXPECT_FALSE(method.empty()) << file;
+        auto run = run_program(programs.at(program), {path});
+        EXPECT_EQ(run.out, "[COST] " + cost + "\n") << file;
+        EXPECT_EQ(run.err, "") << file;
+    }
+}
+
+TEST(Records, ExactRowsAreTheSearchedMaxima) {
+    auto searched = run_program(CEILING_PATH, {"exhaustive", "7"});
+    ASSERT_EQ(searched.status, 0) << searched.err;
+    std::map<std::pair<std::string, std::string>, std::string> max;
+    for (const auto& r : tsv(searched.out)) max[{r[0], r[1]}] = r[2];
+    int compared = 0;
+    for (const auto& r : tsv(read(std::string(RECORDS_DIR) + "/records.tsv"))) {
+        auto it = max.find({r[0], r[1]});
+        if (it == max.end()) continue;
+        EXPECT_EQ(r[4], "exact") << r[0] << " " << r[1];
+        EXPECT_EQ(r[3], it->second) << r[0] << " " << r[1];
+        ++compared;
+    }
+    EXPECT_EQ(compared, 21);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include "costliest.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "adversary.h"
+#include "exhaustive.h"
+#include "sortcost/costs.h"
+
+namespace {
+
+std::vector<unsigned char> as_words(const std::vector<std::uint32_t>& v) {
+    std::vector<unsigned char> out(v.size() * 4);
+    if (!v.empty()) std::memcpy(out.data(), v.data(), out.size());
+    return out;
+}
+
+}  // namespace
+
+std::uint64_t program_cost(const std::string& program, const std::vector<unsigned char>& in) {
+    if (program == "isort_words") return isort_words_cost(in.data(), in.size());
+    if (program == "qsort_words") return qsort_words_cost(in.data(), in.size());
+    return qsort_bytes_cost(in.data(), in.size());
+}
+
+ceiling_input adversary_input(const std::string& program, std::size_t n) {
+    ceiling_input c;
+    std::uint64_t unused = 0;
+    if (program != "qsort_bytes") {
+        c.bytes = as_words(adversarial_values(n, 4, unused));
+        c.how = "McIlroy's adversary";
+    } else if (n <= 256) {
+        auto v = adversarial_values(n, 1, unused);
+        c.bytes.assign(v.begin(), v.end());
+        c.how = "McIlroy's adversary";
+    } else {
+        // More elements than byte values: the adversary needs n distinct
+        // values. Capped, the first 255 items it fixed keep their values, so
+        // the first partitions still go wrong; the rest are one equal block.
+        auto adv = adversarial_values(n, 2, unused);
+        std::vector<ceiling_input> tries(4);
+        for (std::size_t i = 0; i < n; ++i) {
+            tries[0].bytes.push_back(static_cast<unsigned char>(std::min<std::uint32_t>(adv[i], 255)));
+            tries[1].bytes.push_back(static_cast<unsigned char>(adv[i] * 256 / n));
+            tries[2].bytes.push_back(static_cast<unsigned char>(adv[i] % 256));
+            tries[3].bytes.push_back(static_cast<unsigned char>(255 - i * 256 / n));
+        }
+        tries[0].how = "McIlroy's adversary, values above 255 cut to 255";
+        tries[1].how = "McIlroy's adversary, values scaled to bytes";
+        tries[2].how = "McIlroy's adversary, values modulo 256";
+        tries[3].how = "descending bytes";
+        for (auto& t : tries) t.cost = program_cost(program, t.bytes);
+        return *std::max_element(tries.begin(), tries.end(), [](auto& x, auto& y) { return x.cost < y.cost; });
+    }
+    c.cost = program_cost(program, c.bytes);
+    return c;
+}
+
+ceiling_input construction(const std::string& program, std::size_t n) {
+    if (program == "isort_words") {
+        // Every pair out of order: n (n - 1) / 2 exchanges, the most there are.
+        std::vector<std::uint32_t> v(n);
+        for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint32_t>(n - 1 - i);
+        ceiling_input c{as_words(v), 0, true, "distinct words in descending order: every pair out of order"};
+        c.cost = program_cost(program, c.bytes);
+        return c;
+    }
+    ceiling_input adversary = adversary_input(program, n);
+    if (program == "qsort_bytes") return adversary;
+    // Two words 2^31 apart each order before the other, while equal words
+    // stop the scans: runs of the two cost about 1.5 n^2, three times the
+    // adversary's n^2 / 2 on large inputs.
+    std::vector<std::uint32_t> runs(n, 0);
+    for (std::size_t i = 0; i < n; ++i) runs[i] = (i == 0 || (i >= n / 2 && i + 1 < n)) ? 0x80000000u : 0;
+    ceiling_input half_turns{as_words(runs), 0, false,
+                             "one word 2^31, then n/2 - 1 words 0, n/2 - 1 words 2^31 and one 0"};
+    half_turns.cost = program_cost(program, half_turns.bytes);
+    return half_turns.cost > adversary.cost ? half_turns : adversary;
+}
+
+ceiling_input costliest(const std::string& program, std::size_t n, const std::vector<record>& records,
+                        const std::string& records_dir, std::size_t search_up_to) {
+    ceiling_input best = construction(program, n);
+    for (const record& r : records) {
+        if (r.program != program || r.elements != n) continue;
+        ceiling_input c;
+        c.bytes = record_bytes(records_dir, r);
+        c.cost = program_cost(program, c.bytes);
+        c.exact = r.status == "exact" && c.cost == r.cost;
+        c.how = "record: " + r.method;
+        if (c.cost > best.cost || (c.cost == best.cost && c.exact)) best = c;
+    }
+    if (!best.exact && n >= 1 && n <= search_up_to && static_cast<int>(n) <= exhaustive_max_elements) {
+        exact_maximum m = exhaustive_maximum(program, static_cast<int>(n));
+        best = {m.witness, m.cost, true, "exact maximum, found by trying every course of answers"};
+    }
+    return best;
+}

@@ -1,0 +1,22 @@
+// Exact maximum costs for tiny inputs: every answer the program's order can
+// give to the sort's questions, tried depth first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Inputs of up to this many elements can be searched.
+inline constexpr int exhaustive_max_elements = 10;
+
+struct exact_maximum {
+    std::uint64_t cost = 0;              // the most the program reports for n elements
+    std::vector<unsigned char> witness;  // an input of n elements that reports it
+    std::uint64_t runs = 0;              // sorts run: one per distinct course of answers
+};
+
+// The maximum over every input of n elements (1 <= n <= exhaustive_max_elements)
+// of the cost `program` reports: isort_words from its closed form (every pair
+// out of order), the quicksorts by search. The witness is checked through the
+// program's own in-process cost before it is returned.
+exact_maximum exhaustive_maximum(const std::string& program, int n);

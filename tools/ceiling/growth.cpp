@@ -1,0 +1,59 @@
+#include "growth.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "costliest.h"
+
+namespace {
+
+std::uint64_t splitmix(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
+// Inputs of n elements of the program's kind; values run over 0..n-1 (over
+// the 256 byte values, in order, for qsort_bytes when n > 256).
+std::vector<unsigned char> shaped(const std::string& program, const std::string& shape, std::size_t n) {
+    std::vector<std::uint32_t> v(n);
+    std::uint64_t state = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (shape == "sorted") v[i] = static_cast<std::uint32_t>(i);
+        else if (shape == "reversed") v[i] = static_cast<std::uint32_t>(n - 1 - i);
+        else v[i] = static_cast<std::uint32_t>(splitmix(state));
+    }
+    std::vector<unsigned char> out;
+    if (program != "qsort_bytes") {
+        out.resize(n * 4);
+        if (n > 0) std::memcpy(out.data(), v.data(), out.size());
+        return out;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        out.push_back(static_cast<unsigned char>(shape == "random" ? v[i] : n <= 256 ? v[i] : v[i] * 256 / n));
+    return out;
+}
+
+void row(const char* program, const char* shape, std::size_t n, std::uint64_t cost) {
+    std::printf("%s\t%s\t%zu\t%llu\n", program, shape, n, static_cast<unsigned long long>(cost));
+}
+
+}  // namespace
+
+void print_growth(std::size_t max_n, const std::vector<record>& records, const std::string& records_dir) {
+    std::printf("program\tshape\tn\tcost\n");
+    for (const char* program : {"isort_words", "qsort_words", "qsort_bytes"}) {
+        for (std::size_t n = 16; n <= max_n; n *= 2) {
+            for (const char* shape : {"sorted", "random", "reversed"})
+                row(program, shape, n, program_cost(program, shaped(program, shape, n)));
+            // The adversary plays against the quicksort's questions only.
+            if (std::string(program) != "isort_words") row(program, "adversary", n, adversary_input(program, n).cost);
+            row(program, "best-known", n, costliest(program, n, records, records_dir, 0).cost);
+            std::fflush(stdout);
+        }
+        for (const record& r : records)
+            if (r.program == program && r.status == "exact") row(program, "exact", r.elements, r.cost);
+    }
+}
