@@ -1,0 +1,13 @@
+// Cost-guided search for inputs that make qsort_words expensive: the engine keeps
+// every input whose cost reaches a level none reached before (cost_feedback.h).
+//   maximize_qsort_words -max_len=64 -max_total_time=60 CORPUS [SEEDS]
+#include <cstddef>
+#include <cstdint>
+
+#include "cost_feedback.h"
+#include "sortcost/costs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    cost_feedback::report("maximize_qsort_words", qsort_words_cost(data, size));
+    return 0;
+}
