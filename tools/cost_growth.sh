@@ -25,7 +25,8 @@ set grid
 set multiplot layout 1,3
 do for [p in "isort_words qsort_words qsort_bytes"] {
   set title p noenhanced
-  plot for [s in "best-known adversary reversed random sorted"] \
+  shapes = p eq "isort_words" ? "best-known reversed random sorted" : "best-known adversary reversed random sorted"
+  plot for [s in shapes] \
     "< awk -F'\t' '$1 == \"".p."\" && $2 == \"".s."\"' docs/cost-growth.tsv" using 3:4 \
     with linespoints lw 2 title s, \
     "< awk -F'\t' '$1 == \"".p."\" && $2 == \"exact\"' docs/cost-growth.tsv" using 3:4 \
