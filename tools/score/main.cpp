@@ -2,7 +2,6 @@
 // a corpus, computed in one process.
 //
 //   sortcost-score [--program NAME]... [--json] PATH...
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -78,7 +77,7 @@ score_row score(const std::string& path) {
     unsigned char* data = nullptr;
     const char* step = nullptr;
     std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
-    row.readable = size >= 0 || (size == -6 && errno == 0);
+    row.readable = size >= 0 || (std::strcmp(step, "fread") == 0 && errno == 0);
     if (size < 0) {
         if (!row.readable) row.error = std::string(step) + ": " + std::strerror(errno);
         for (auto& c : row.costs) c = sortcost_unreadable_cost;
