@@ -1,37 +1,16 @@
 #include "costliest.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "adversary.h"
 #include "exhaustive.h"
-#include "sortcost/costs.h"
-
-namespace {
-
-std::vector<unsigned char> as_words(const std::vector<std::uint32_t>& v) {
-    std::vector<unsigned char> out(v.size() * 4);
-    if (!v.empty()) std::memcpy(out.data(), v.data(), out.size());
-    return out;
-}
-
-}  // namespace
-
-std::uint64_t program_cost(const std::string& program, const std::vector<unsigned char>& in) {
-    if (program == "isort_words") return isort_words_cost(in.data(), in.size());
-    if (program == "qsort_words") return qsort_words_cost(in.data(), in.size());
-    return qsort_bytes_cost(in.data(), in.size());
-}
+#include "inputs.h"
 
 ceiling_input adversary_input(const std::string& program, std::size_t n) {
     ceiling_input c;
     std::uint64_t unused = 0;
-    if (program != "qsort_bytes") {
-        c.bytes = as_words(adversarial_values(n, 4, unused));
-        c.how = "McIlroy's adversary";
-    } else if (n <= 256) {
-        auto v = adversarial_values(n, 1, unused);
-        c.bytes.assign(v.begin(), v.end());
+    if (program != "qsort_bytes" || n <= 256) {
+        c.bytes = input_of(program, adversarial_values(n, element_size(program), unused));
         c.how = "McIlroy's adversary";
     } else {
         // More elements than byte values: the adversary needs n distinct
@@ -61,7 +40,7 @@ ceiling_input construction(const std::string& program, std::size_t n) {
         // Every pair out of order: n (n - 1) / 2 exchanges, the most there are.
         std::vector<std::uint32_t> v(n);
         for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint32_t>(n - 1 - i);
-        ceiling_input c{as_words(v), 0, true, "distinct words in descending order: every pair out of order"};
+        ceiling_input c{input_of(program, v), 0, true, "distinct words in descending order: every pair out of order"};
         c.cost = program_cost(program, c.bytes);
         return c;
     }
@@ -72,7 +51,7 @@ ceiling_input construction(const std::string& program, std::size_t n) {
     // adversary's n^2 / 2 on large inputs.
     std::vector<std::uint32_t> runs(n, 0);
     for (std::size_t i = 0; i < n; ++i) runs[i] = (i == 0 || (i >= n / 2 && i + 1 < n)) ? 0x80000000u : 0;
-    ceiling_input half_turns{as_words(runs), 0, false,
+    ceiling_input half_turns{input_of(program, runs), 0, false,
                              "one word 2^31, then n/2 - 1 words 0, n/2 - 1 words 2^31 and one 0"};
     half_turns.cost = program_cost(program, half_turns.bytes);
     return half_turns.cost > adversary.cost ? half_turns : adversary;

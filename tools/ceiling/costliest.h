@@ -15,9 +15,6 @@ struct ceiling_input {
     std::string how;
 };
 
-// The cost `program` (isort_words, qsort_words or qsort_bytes) reports for `in`.
-std::uint64_t program_cost(const std::string& program, const std::vector<unsigned char>& in);
-
 // McIlroy's adversary's input of n elements (words, or bytes for qsort_bytes;
 // past 256 bytes, the costliest of a few ways of folding its values into
 // bytes).

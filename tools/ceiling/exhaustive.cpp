@@ -6,7 +6,7 @@
 
 #include "Hooks.h"
 #include "gnuqsort.h"
-#include "sortcost/costs.h"
+#include "inputs.h"
 
 // The quicksort asks only whether compare(x, y) < 0, so a run is fixed by the
 // answers to its questions, and the maximum over all inputs is the maximum
@@ -125,11 +125,11 @@ struct oracle {
     }
 };
 
+// The maximum cost and the runs in `best`, and an input that reaches it in
+// `best_values`, one value per element.
 template <class Item>
-exact_maximum search(int n, bool words) {
+void search(int n, bool words, exact_maximum& best, std::vector<std::uint32_t>& best_values) {
     oracle<Item> o;
-    exact_maximum best;
-    std::vector<std::uint32_t> best_values;
     Item items[exhaustive_max_elements];
     for (;;) {
         o.input.start(n, words);
@@ -150,42 +150,26 @@ exact_maximum search(int n, bool words) {
         if (o.choices.empty()) break;
         o.choices.back() = 1;
     }
-    for (std::uint32_t v : best_values) {
-        if (words) {
-            unsigned char w[4];
-            std::memcpy(w, &v, 4);
-            best.witness.insert(best.witness.end(), w, w + 4);
-        } else {
-            best.witness.push_back(static_cast<unsigned char>(v));
-        }
-    }
-    return best;
 }
 
 }  // namespace
 
 exact_maximum exhaustive_maximum(const std::string& program, int n) {
     exact_maximum m;
+    std::vector<std::uint32_t> values;
     if (program == "isort_words") {
         // 2n + 4 steps and one per pair out of order: at most all of them,
         // as distinct words in descending order have it.
-        for (int i = 0; i < n; ++i) {
-            auto v = static_cast<std::uint32_t>(n - 1 - i);
-            unsigned char w[4];
-            std::memcpy(w, &v, 4);
-            m.witness.insert(m.witness.end(), w, w + 4);
-        }
+        for (int i = n - 1; i >= 0; --i) values.push_back(static_cast<std::uint32_t>(i));
         auto k = static_cast<std::uint64_t>(n);
         m.cost = 2 * k + 4 + k * (k - 1) / 2;
     } else if (program == "qsort_words") {
-        m = search<std::uint32_t>(n, true);
+        search<std::uint32_t>(n, true, m, values);
     } else {
-        m = search<std::uint8_t>(n, false);
+        search<std::uint8_t>(n, false, m, values);
     }
-    const unsigned char* w = m.witness.data();
-    std::uint64_t check = program == "isort_words"   ? isort_words_cost(w, m.witness.size())
-                          : program == "qsort_words" ? qsort_words_cost(w, m.witness.size())
-                                                     : qsort_bytes_cost(w, m.witness.size());
+    m.witness = input_of(program, values);
+    std::uint64_t check = program_cost(program, m.witness);
     if (check != m.cost) {
         std::fprintf(stderr, "sortcost-ceiling: %s n=%d: the search found %llu, its witness costs %llu\n",
                      program.c_str(), n, static_cast<unsigned long long>(m.cost),

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "costliest.h"
+#include "inputs.h"
 
 namespace {
 
@@ -25,15 +25,9 @@ std::vector<unsigned char> shaped(const std::string& program, const std::string&
         else if (shape == "reversed") v[i] = static_cast<std::uint32_t>(n - 1 - i);
         else v[i] = static_cast<std::uint32_t>(splitmix(state));
     }
-    std::vector<unsigned char> out;
-    if (program != "qsort_bytes") {
-        out.resize(n * 4);
-        if (n > 0) std::memcpy(out.data(), v.data(), out.size());
-        return out;
-    }
-    for (std::size_t i = 0; i < n; ++i)
-        out.push_back(static_cast<unsigned char>(shape == "random" ? v[i] : n <= 256 ? v[i] : v[i] * 256 / n));
-    return out;
+    if (program == "qsort_bytes" && shape != "random" && n > 256)
+        for (auto& x : v) x = static_cast<std::uint32_t>(x * 256 / n);
+    return input_of(program, v);
 }
 
 void row(const char* program, const char* shape, std::size_t n, std::uint64_t cost) {

@@ -21,6 +21,7 @@
 #include "costliest.h"
 #include "exhaustive.h"
 #include "growth.h"
+#include "inputs.h"
 #include "records.h"
 
 namespace {
@@ -63,7 +64,7 @@ int write(const std::string& program, std::size_t n, const char* path, const std
 std::string spelled(const std::string& program, const std::vector<unsigned char>& in) {
     std::string s;
     char buf[16];
-    if (program == "qsort_bytes") {
+    if (element_size(program) == 1) {
         for (unsigned char b : in) std::snprintf(buf, sizeof buf, "%s%02x", s.empty() ? "" : " ", b), s += buf;
         return s;
     }
@@ -85,9 +86,8 @@ int add_record(const std::string& program, const char* path, const std::string& 
         return 1;
     }
     std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t element_size = program == "qsort_bytes" ? 1 : 4;
-    const std::size_t n = bytes.size() / element_size;
-    bytes.resize(n * element_size);  // the bytes past the last whole word change nothing
+    const std::size_t n = bytes.size() / element_size(program);
+    bytes.resize(n * element_size(program));  // the bytes past the last whole word change nothing
     const std::uint64_t cost = program_cost(program, bytes);
 
     std::vector<record> records = read_records(dir);

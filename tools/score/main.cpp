@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "corpus.h"
 #include "rows.h"
@@ -68,10 +69,11 @@ struct progress {
     }
 };
 
-// Reads the file as the programs read their input and fills in its row. An
-// empty file is readable: it has no bytes to sort, and every program
-// reports what it reports for a read that ends at once.
-score_row score(const std::string& path) {
+// Reads the file as the programs read their input and fills in its row, the
+// costs of the programs in `columns` only. An empty file is readable: it has
+// no bytes to sort, and every program reports what it reports for a read
+// that ends at once.
+score_row score(const std::string& path, const std::vector<program>& columns) {
     score_row row;
     row.path = path;
     unsigned char* data = nullptr;
@@ -85,9 +87,9 @@ score_row score(const std::string& path) {
     }
     auto n = static_cast<std::size_t>(size);
     row.bytes = n;
-    row.costs[static_cast<int>(program::isort_words)] = isort_words_cost(data, n);
-    row.costs[static_cast<int>(program::qsort_words)] = qsort_words_cost(data, n);
-    row.costs[static_cast<int>(program::qsort_bytes)] = qsort_bytes_cost(data, n);
+    static constexpr std::uint64_t (*cost_of[])(const unsigned char*, std::size_t) = {
+        isort_words_cost, qsort_words_cost, qsort_bytes_cost};  // indexed by program
+    for (program p : columns) row.costs[static_cast<int>(p)] = cost_of[static_cast<int>(p)](data, n);
     std::free(data);
     return row;
 }
@@ -137,7 +139,7 @@ int main(int argc, char** argv) {
         walk_corpus(
             argv[i],
             [&](const std::string& path) {
-                score_row row = score(path);
+                score_row row = score(path, format.columns);
                 if (!row.readable) {
                     bar.clear();
                     std::fprintf(stderr, "sortcost-score: %s: %s\n", path.c_str(), row.error.c_str());
