@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sort throughput: gnu_quicksort on words and bytes, isort, and the C
 // library's qsort() and std::sort on the same data as references. Built
 // twice: counted, and with counting compiled out (bench_sorts_uncounted), so
@@ -13,10 +14,12 @@
 #include <vector>
 
 #include "Hooks.h"
-#include "driver.h"
+#include "kinds.h"
 #include "gnuqsort.h"
 #include "word_scans.h"
 #include "isort.h"
+
+using namespace sortcost;
 
 namespace {
 

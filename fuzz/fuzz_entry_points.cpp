@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every benchmark's in-process cost on arbitrary bytes. isort_words' cost has
 // a closed form, 4 + 2 * words + inverted pairs, which is checked here against
 // an independent merge-sort count of the inverted pairs.
@@ -6,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver.h"
+#include "kinds.h"
 #include "isort.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gnu_quicksort with an element size, a count and a comparator chosen by the
 // input. The array is a heap block of exactly count * size bytes, so any
 // access outside it is caught by AddressSanitizer.
@@ -16,9 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "kinds.h"
 #include "gnuqsort.h"
 #include "word_scans.h"
+
+using namespace sortcost;
 
 namespace {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "isort.h"
 
 #include <cerrno>
@@ -6,7 +7,9 @@
 #include <cstring>
 
 #include "Hooks.h"
+#include "sortcost/sortcost.h"
 
+namespace sortcost {
 namespace {
 
 // Moves within this many places are found by stepping back one word at a
@@ -66,38 +69,6 @@ std::uint64_t count_exchanges(std::uint32_t* v, std::uint32_t* tmp, std::size_t 
     return pairs;
 }
 
-// isort_copy's work. With `may_count`, a large input's steps come from
-// count_exchanges, when there is room for it; else isort runs.
-int sort_copy(const unsigned char* src, std::uint64_t size, bool may_count) {
-    std::uint64_t words = size / 4;
-    // isort takes a 32-bit count; sorting only part of a larger file would
-    // report a wrong cost, so such a file is refused as unreadable.
-    if (words > isort_max_count) {
-        errno = EFBIG;
-        std::perror("readfile");
-        return -1;
-    }
-    // Never ask for zero bytes, so that a null result always means failure.
-    auto* copy = static_cast<std::uint32_t*>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
-    if (!copy) {
-        std::perror("buf");
-        return -1;
-    }
-    if (size > 0) std::memcpy(copy, src, static_cast<std::size_t>(size));
-    auto n = static_cast<std::size_t>(words);
-    auto* room = may_count && words >= counted_from ? static_cast<std::uint32_t*>(std::malloc(n * sizeof *copy)) : nullptr;
-    if (room) {
-        // isort's steps: its entry, count + 1 tests of the outer loop, and for
-        // each word one test per exchange and the test that stops it.
-        cost_steps(2 * words + 2 + count_exchanges(copy, room, n));
-        std::free(room);
-    } else {
-        isort(copy, static_cast<std::int32_t>(words));
-    }
-    std::free(copy);
-    return 0;
-}
-
 }  // namespace
 
 void isort(std::uint32_t* values, std::int32_t count) {
@@ -117,12 +88,48 @@ void isort(std::uint32_t* values, std::int32_t count) {
     }
 }
 
-int isort_copy(const unsigned char* src, std::uint64_t size) { return sort_copy(src, size, false); }
+int isort_sort_copy(const unsigned char* src, std::uint64_t size, bool may_count) {
+    std::uint64_t words = size / 4;
+    // isort takes a 32-bit count; sorting only part of a larger file would
+    // report a wrong cost, so such a file is refused.
+    if (words > isort_max_count) {
+        errno = EFBIG;
+        return -1;
+    }
+    // Never ask for zero bytes, so that a null result always means failure.
+    auto* copy = static_cast<std::uint32_t*>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
+    if (!copy) {
+        errno = ENOMEM;
+        return -1;
+    }
+    if (size > 0) std::memcpy(copy, src, static_cast<std::size_t>(size));
+    auto n = static_cast<std::size_t>(words);
+    auto* room = may_count && words >= counted_from ? static_cast<std::uint32_t*>(std::malloc(n * sizeof *copy)) : nullptr;
+    if (room) {
+        // isort's steps: its entry, count + 1 tests of the outer loop, and for
+        // each word one test per exchange and the test that stops it.
+        cost_steps(2 * words + 2 + count_exchanges(copy, room, n));
+        std::free(room);
+    } else {
+        isort(copy, static_cast<std::int32_t>(words));
+    }
+    std::free(copy);
+    return 0;
+}
 
-std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size) {
+}  // namespace sortcost
+
+uint64_t sortcost_isort_words_cost(const void* data, size_t size) {
     // main's entry step and read_file's; an empty file fails to read there.
     constexpr std::uint64_t steps_before_sort = 2;
-    std::uint64_t before = cost_read();
-    if (size > 0) sort_copy(data, size, true);
-    return steps_before_sort + (cost_read() - before);
+    if (size == 0) return steps_before_sort;
+    if (!data) {
+        errno = EINVAL;
+        return 0;
+    }
+    std::uint64_t before = sortcost::cost_read();
+    if (sortcost::isort_sort_copy(static_cast<const unsigned char*>(data), size, true) < 0)
+        // Too many words: the program refuses the file as unreadable.
+        return errno == EFBIG ? steps_before_sort : 0;
+    return steps_before_sort + (sortcost::cost_read() - before);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // isort_words: insertion-sorts the input file as unsigned 4-byte words and
 // reports the cost at exit.
 #include <cstdint>
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv) {
     std::atexit(exit_print_hook);
-    cost_inc();
+    sortcost::cost_inc();
     if (argc < 2) {
         std::fprintf(stderr, "Usage: %s <input file>\n", argc > 0 && argv[0] ? argv[0] : "isort_words");
         return 0;

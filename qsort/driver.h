@@ -1,45 +1,11 @@
-// The quicksort benchmarks' logic, once per element kind: `words` sorts the
-// input as 4-byte words, `bytes` as single bytes. Each program fixes its kind
-// when it is built.
+// SPDX-License-Identifier: MIT
+// The quicksort programs' driver, built once per element kind: QSORT_KIND is
+// `words` or `bytes`.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-#include "Hooks.h"
-#include "sortcost/costs.h"  // qsort_words_cost and qsort_bytes_cost, defined in driver.cpp
-
-namespace words {
-// Reads a native-endian 32-bit word from any address.
-inline std::uint32_t load(const void* p) {
-    std::uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// Compares two native-endian 32-bit words as signed values: first minus
-// second, wrapped to 32 bits where the difference does not fit. Inline, so
-// that the sort can take it in; words::order (word_scans.h) is the same
-// order with scans that find several answers at once.
-inline int cmp(const void* a, const void* b, void*) {
-    cost_inc();
-    // Unsigned subtraction wraps instead of overflowing; read as signed it is
-    // the exact difference of the signed words whenever that fits.
-    return static_cast<std::int32_t>(load(a) - load(b));
-}
-
-// Sorts a copy of the size / 4 whole words of src; trailing bytes are ignored.
+// Sorts a copy of the input with the program's element kind. Takes its entry
+// step; when the copy cannot be allocated, prints a "buf" perror line and
+// returns, so the program still reports the steps taken so far.
 void test_qsort(const unsigned char* src, std::uint64_t size);
-}  // namespace words
-
-namespace bytes {
-// Compares two bytes as unsigned values: first minus second.
-inline int cmp(const void* a, const void* b, void*) {
-    cost_inc();
-    return *static_cast<const unsigned char*>(a) - *static_cast<const unsigned char*>(b);
-}
-
-// Sorts a copy of the size bytes of src.
-void test_qsort(const unsigned char* src, std::uint64_t size);
-}  // namespace bytes

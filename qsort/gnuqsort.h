@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost-counted quicksort: a non-recursive quicksort with median-of-three
 // pivots, an explicit stack that always defers the larger part, parts of at
 // most five elements left alone, and one insertion pass over the whole array.
@@ -13,6 +14,8 @@
 #include <cstring>
 
 #include "Hooks.h"
+
+namespace sortcost {
 
 // Negative, zero or positive as the element at `a` orders before, equal to or
 // after the element at `b`; `arg` is the caller's, passed through unchanged.
@@ -347,3 +350,4 @@ void gnu_quicksort(void* base, std::uint64_t count, std::uint64_t size, Compare 
     }
 }
 
+}  // namespace sortcost

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The word order as qsort_words sorts with it, able to find where the
 // partition scans stop several words at a time with SSE2. It gives exactly
 // the answers of words::cmp, element by element; see inline_compare in
@@ -11,9 +12,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "driver.h"
+#include "kinds.h"
 
-namespace words {
+namespace sortcost::words {
 
 struct order {
     static constexpr bool pure = true;
@@ -114,4 +115,4 @@ private:
 #endif
 };
 
-}  // namespace words
+}  // namespace sortcost::words

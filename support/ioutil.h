@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: MIT
 // Whole-file readers: load a file into one freshly allocated heap buffer.
 //
 // Both return the file's size in bytes, or a negative code naming the step
 // that failed, after printing a perror line tagged with that step. On success
 // the caller owns *out_buf and releases it with free(); on failure no buffer is
-// handed out and *out_buf is left as it was.
+// handed out and *out_buf is left as it was. They are the programs' readers;
+// the library reads through sortcost::read_whole, which prints nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum read_file_error : std::int64_t {
@@ -24,5 +27,9 @@ std::int64_t read_file(const char* path, unsigned char** out_buf);
 // returned size does not include.
 std::int64_t read_file_str(const char* path, char** out_buf);
 
-// sortcost_read_input, declared in sortcost/costs.h, is the same read without
-// the perror line and without the step, for tools that score many files.
+namespace sortcost {
+// The body of every reader: the same steps and results, with `extra` zeroed
+// bytes allocated past the contents. Takes no cost step and prints nothing;
+// on failure names the step in *failed_step and leaves errno as it set it.
+std::int64_t read_whole(const char* path, unsigned char** out_buf, std::size_t extra, const char** failed_step);
+}  // namespace sortcost

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixed table of inputs and the costs each benchmark must report for them,
 // through the programs and through the in-process entry points alike. Every
 // build (compiler, optimisation level, sanitizers) runs it, so a cost that
@@ -12,10 +13,13 @@
 #include <vector>
 
 #include "Hooks.h"
-#include "driver.h"
+#include "kinds.h"
 #include "gnuqsort.h"
 #include "isort.h"
 #include "program_runner.h"
+#include "sortcost/costs.h"
+
+using namespace sortcost;
 
 namespace {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gnuqsort.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 #include <vector>
 
 #include "Hooks.h"
-#include "driver.h"
+#include "kinds.h"
 #include "word_scans.h"
+
+using namespace sortcost;
 
 namespace {
 

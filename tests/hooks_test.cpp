@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "Hooks.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using namespace sortcost;
 
 namespace {
 

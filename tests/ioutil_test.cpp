@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ioutil.h"
 
 #include <fcntl.h>
@@ -17,6 +18,8 @@
 // The unit tests are linked with ftell and fseek wrapped (--wrap), so that the
 // failures no real file gives can be reached: while armed, ftell fails, or
 // fseek back to the start fails, with the error number given.
+using sortcost::cost_read;
+
 namespace {
 int ftell_fails_with = 0;
 int seek_set_fails_with = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "isort.h"
 
 #include <sys/resource.h>
@@ -16,6 +17,9 @@
 
 #include "Hooks.h"
 #include "program_runner.h"
+#include "sortcost/costs.h"
+
+using namespace sortcost;
 
 namespace {
 

@@ -1,31 +1,61 @@
-// sortcost: the cost each benchmark program reports for an input, computed in
-// this process, and the reader the programs load their input with.
+// SPDX-License-Identifier: MIT
+// sortcost for C++: the C interface of sortcost/sortcost.h in namespace
+// sortcost, and the list of benchmark programs.
 //
 // Every cost is exactly the number the program prints as "[COST] N" for a
-// file holding the same bytes. The steps are counted in one process-wide
-// counter, so call these from one thread at a time.
+// file holding the same bytes; any number of threads may ask at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-// The cost qsort_words reports for an input file holding the `size` bytes at
-// `data` (4-byte words, compared as signed numbers; an empty file costs 2).
-std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size);
+#include "sortcost/sortcost.h"
 
-// The cost qsort_bytes reports for the same (single bytes, unsigned).
-std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size);
+namespace sortcost {
 
-// The cost isort_words reports for the same (4-byte words, unsigned).
-std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size);
+// The cost each program reports for an input of `size` bytes at `data`; 0,
+// with errno set, when it cannot be computed (see sortcost/sortcost.h).
+inline std::uint64_t qsort_words_cost(const unsigned char* data, std::size_t size) {
+    return sortcost_qsort_words_cost(data, size);
+}
+inline std::uint64_t qsort_bytes_cost(const unsigned char* data, std::size_t size) {
+    return sortcost_qsort_bytes_cost(data, size);
+}
+inline std::uint64_t isort_words_cost(const unsigned char* data, std::size_t size) {
+    return sortcost_isort_words_cost(data, size);
+}
 
 // The cost every program reports when it cannot read its input file.
-inline constexpr std::uint64_t sortcost_unreadable_cost = 2;
+inline constexpr std::uint64_t unreadable_cost = 2;
 
-// Reads the file at `path` whole, by the same steps as the programs, so that
-// it fails exactly where they would (a FIFO, a directory, an empty file).
-// Returns the size and hands out a malloc'd buffer through *out_buf, or
-// returns a negative code with errno set and *failed_step naming the step:
-// "open_file", "seek_end", "ftell", "seek_set", "malloc" or "fread" (an empty
-// file fails there, with errno 0). Prints nothing and takes no step.
-std::int64_t sortcost_read_input(const char* path, unsigned char** out_buf, const char** failed_step);
+// One benchmark program: its name as a user types it, the size of the
+// elements it sorts, and its cost for an input's bytes.
+struct program_info {
+    const char* name;
+    std::size_t element_size;
+    std::uint64_t (*cost)(const void* data, std::size_t size);
+};
+
+// The three programs, in the order the tools list them.
+inline constexpr program_info programs[] = {
+    {"isort_words", 4, sortcost_isort_words_cost},
+    {"qsort_words", 4, sortcost_qsort_words_cost},
+    {"qsort_bytes", 1, sortcost_qsort_bytes_cost},
+};
+inline constexpr std::size_t program_count = sizeof programs / sizeof programs[0];
+
+// The program called `name`, or null for no such program.
+inline const program_info* find_program(const char* name) {
+    for (const program_info& p : programs)
+        if (std::strcmp(p.name, name) == 0) return &p;
+    return nullptr;
+}
+
+}  // namespace sortcost
+
+// The names of sortcost 0.1, kept so that code written against it builds.
+using sortcost::isort_words_cost;
+using sortcost::qsort_bytes_cost;
+using sortcost::qsort_words_cost;
+inline constexpr std::uint64_t sortcost_unreadable_cost = sortcost::unreadable_cost;

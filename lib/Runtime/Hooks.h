@@ -1,4 +1,5 @@
-// Cost counter and exit report shared by every benchmark program.
+// SPDX-License-Identifier: MIT
+// Cost counter shared by every benchmark program and the in-process costs.
 //
 // A cost step is one call of cost_inc(). Functions of the programs' own logic
 // take one step on entry and one each time control reaches a loop head; the
@@ -8,11 +9,15 @@
 
 #include <cstdint>
 
+namespace sortcost {
+
 namespace hooks_internal {
-// The process-wide step count, defined and owned by Hooks.cpp. It is exposed
-// here only so that cost_inc() can be inlined; code outside this header must
-// go through cost_inc() and cost_read().
-extern std::uint64_t counter;
+// The step count, one per thread, defined and owned by Hooks.cpp. A program
+// runs on one thread, so for it this is the one count of the process; an
+// in-process cost counts on its caller's thread, so threads never mix their
+// steps. It is exposed here only so that cost_inc() can be inlined; code
+// outside this header must go through cost_inc() and cost_read().
+extern thread_local constinit std::uint64_t counter;
 }  // namespace hooks_internal
 
 // Adds one step. Sits in every inner loop, so it must be a single increment
@@ -33,10 +38,13 @@ extern std::uint64_t counter;
 #endif
 }
 
-// Returns the number of steps taken so far in this process (modulo 2^64).
+// Returns the number of steps this thread has taken so far (modulo 2^64).
 std::uint64_t cost_read();
 
-// Prints "[COST] N" on standard output and flushes it; registered with atexit.
-// When the report cannot be written, prints a "report" perror line on
-// standard error and ends the process with status 1.
+}  // namespace sortcost
+
+// Prints "[COST] N" on standard output and flushes it; registered with atexit
+// by each program. When the report cannot be written, prints a "report"
+// perror line on standard error and ends the process with status 1. Part of
+// the programs only, not of the library, which never prints.
 void exit_print_hook();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "adversary.h"
 
 #include <cstring>
@@ -5,6 +6,8 @@
 
 #include "Hooks.h"
 #include "gnuqsort.h"
+
+using namespace sortcost;
 
 namespace {
 

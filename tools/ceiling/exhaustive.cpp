@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "exhaustive.h"
 
 #include <cstdio>
@@ -26,6 +27,8 @@
 // follows a list of choices and takes the first answer past its end, and the
 // next run flips the last choice not yet flipped. So each run is one course
 // of answers, and every input's course is among them.
+using namespace sortcost;
+
 namespace {
 
 using bits = std::uint32_t;  // a set of elements

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: MIT
 // sortcost-score: the cost each benchmark program reports for every file of
 // a corpus, computed in one process.
 //
-//   sortcost-score [--program NAME]... [--json] PATH...
+//   sortcost-score [--program NAME]... [--json] [-j N] PATH...
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,18 +15,24 @@
 
 #include "corpus.h"
 #include "rows.h"
+#include "scoring.h"
 #include "sortcost/costs.h"
 
 namespace {
 
+// More threads than this would only hold more files in memory at once.
+constexpr unsigned long max_jobs = 1024;
+
 const char* const usage_text =
-    "Usage: sortcost-score [--program NAME]... [--json] PATH...\n"
+    "Usage: sortcost-score [--program NAME]... [--json] [-j N] PATH...\n"
     "Prints the cost isort_words, qsort_words and qsort_bytes report for each\n"
     "file; a directory stands for every file below it, in sorted order.\n"
     "\n"
     "  --program NAME  only this program's column (isort_words, qsort_words or\n"
     "                  qsort_bytes); repeat for more, in the order given\n"
     "  --json          one JSON object per line instead of tab-separated values\n"
+    "  -j, --jobs N    score N files at a time (default: the cores available);\n"
+    "                  the output is the same for every N\n"
     "  --help          print this help and exit\n"
     "  --version       print the version and exit\n"
     "\n"
@@ -69,35 +76,11 @@ struct progress {
     }
 };
 
-// Reads the file as the programs read their input and fills in its row, the
-// costs of the programs in `columns` only. An empty file is readable: it has
-// no bytes to sort, and every program reports what it reports for a read
-// that ends at once.
-score_row score(const std::string& path, const std::vector<program>& columns) {
-    score_row row;
-    row.path = path;
-    unsigned char* data = nullptr;
-    const char* step = nullptr;
-    std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
-    row.readable = size >= 0 || (std::strcmp(step, "fread") == 0 && errno == 0);
-    if (size < 0) {
-        if (!row.readable) row.error = std::string(step) + ": " + std::strerror(errno);
-        for (auto& c : row.costs) c = sortcost_unreadable_cost;
-        return row;
-    }
-    auto n = static_cast<std::size_t>(size);
-    row.bytes = n;
-    static constexpr std::uint64_t (*cost_of[])(const unsigned char*, std::size_t) = {
-        isort_words_cost, qsort_words_cost, qsort_bytes_cost};  // indexed by program
-    for (program p : columns) row.costs[static_cast<int>(p)] = cost_of[static_cast<int>(p)](data, n);
-    std::free(data);
-    return row;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     row_format format;
+    unsigned jobs = available_cores();
     int first_path = argc;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -110,18 +93,29 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--version") {
-            std::puts("sortcost-score " SORTCOST_VERSION);
+            std::printf("sortcost-score %s\n", sortcost_version());
             return 0;
         }
         if (arg == "--json") {
             format.json = true;
+        } else if (arg == "-j" || arg == "--jobs" || arg.rfind("--jobs=", 0) == 0 || arg.rfind("-j", 0) == 0) {
+            // -j N, -jN, --jobs N or --jobs=N.
+            std::string n = arg == "-j" || arg == "--jobs" ? (i + 1 < argc ? argv[++i] : "")
+                            : arg[1] == 'j'                ? arg.substr(2)
+                                                           : arg.substr(7);
+            char* end = nullptr;
+            unsigned long v = std::strtoul(n.c_str(), &end, 10);
+            if (n.empty() || n[0] < '0' || n[0] > '9' || *end || v < 1 || v > max_jobs)
+                return usage_error("jobs must be a whole number from 1 to 1024: ", n.c_str());
+            jobs = static_cast<unsigned>(v);
         } else if (arg == "--program" || arg.rfind("--program=", 0) == 0) {
             std::string name = arg == "--program" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(10);
-            program p;
-            if (!program_named(name, p)) return usage_error("no such program: ", name.c_str());
+            const sortcost::program_info* p = sortcost::find_program(name.c_str());
+            if (!p) return usage_error("no such program: ", name.c_str());
+            auto index = static_cast<std::size_t>(p - sortcost::programs);
             bool listed = false;
-            for (program q : format.columns) listed = listed || q == p;
-            if (!listed) format.columns.push_back(p);
+            for (std::size_t q : format.columns) listed = listed || q == index;
+            if (!listed) format.columns.push_back(index);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage_error("unknown option: ", arg.c_str());
         } else {
@@ -130,30 +124,24 @@ int main(int argc, char** argv) {
         }
     }
     if (first_path >= argc) return usage_error("no path to score", "");
-    if (format.columns.empty()) format.columns = {program::isort_words, program::qsort_words, program::qsort_bytes};
+    if (format.columns.empty())
+        for (std::size_t p = 0; p < sortcost::program_count; ++p) format.columns.push_back(p);
 
     int status = 0;
     progress bar;
     print_header(stdout, format);
-    for (int i = first_path; i < argc; ++i) {
-        walk_corpus(
-            argv[i],
-            [&](const std::string& path) {
-                score_row row = score(path, format.columns);
-                if (!row.readable) {
-                    bar.clear();
-                    std::fprintf(stderr, "sortcost-score: %s: %s\n", path.c_str(), row.error.c_str());
-                    status = 1;
-                }
-                print_row(stdout, format, row);
-                bar.tick();
-            },
-            [&](const std::string& dir, int err) {
-                bar.clear();
-                std::fprintf(stderr, "sortcost-score: %s: %s\n", dir.c_str(), std::strerror(err));
-                status = 1;
-            });
-    }
+    std::vector<std::string> roots(argv + first_path, argv + argc);
+    score_corpus(list_corpus(roots), format.columns, jobs, [&](const corpus_entry& e, const score_row* row) {
+        if (!row || !row->readable) {
+            bar.clear();
+            std::fprintf(stderr, "sortcost-score: %s: %s\n", e.path.c_str(),
+                         row ? read_error(*row).c_str() : std::strerror(e.unlisted));
+            status = 1;
+        }
+        if (!row) return;
+        print_row(stdout, format, *row);
+        bar.tick();
+    });
     bar.clear();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "sortcost-score: standard output: %s\n", std::strerror(errno));

@@ -1,8 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "rows.h"
 
 namespace {
-
-const char* const names[] = {"isort_words", "qsort_words", "qsort_bytes"};
 
 // A path in a TSV field: backslash, tab, newline and carriage return are
 // written as \\, \t, \n and \r, so every row stays one line of fields.
@@ -59,27 +58,15 @@ void put_json(std::FILE* out, const std::string& s) {
 
 }  // namespace
 
-const char* program_name(program p) { return names[static_cast<int>(p)]; }
-
-bool program_named(const std::string& name, program& p) {
-    for (int i = 0; i < 3; ++i) {
-        if (name == names[i]) {
-            p = static_cast<program>(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 void print_header(std::FILE* out, const row_format& format) {
     if (format.json) return;
     std::fputs("path\tbytes", out);
-    for (program p : format.columns) std::fprintf(out, "\t%s", program_name(p));
+    for (std::size_t p : format.columns) std::fprintf(out, "\t%s", sortcost::programs[p].name);
     std::fputc('\n', out);
 }
 
 void print_row(std::FILE* out, const row_format& format, const score_row& row) {
-    auto cost = [&](program p) { return static_cast<unsigned long long>(row.costs[static_cast<int>(p)]); };
+    auto cost = [&](std::size_t p) { return static_cast<unsigned long long>(row.costs[p]); };
     if (!format.json) {
         put_tsv(out, row.path);
         // An unreadable file's size is unknown: the field stays empty.
@@ -87,7 +74,7 @@ void print_row(std::FILE* out, const row_format& format, const score_row& row) {
             std::fprintf(out, "\t%llu", static_cast<unsigned long long>(row.bytes));
         else
             std::fputc('\t', out);
-        for (program p : format.columns) std::fprintf(out, "\t%llu", cost(p));
+        for (std::size_t p : format.columns) std::fprintf(out, "\t%llu", cost(p));
         std::fputc('\n', out);
         return;
     }
@@ -97,10 +84,10 @@ void print_row(std::FILE* out, const row_format& format, const score_row& row) {
         std::fprintf(out, ",\"bytes\":%llu", static_cast<unsigned long long>(row.bytes));
     else
         std::fputs(",\"bytes\":null", out);
-    for (program p : format.columns) std::fprintf(out, ",\"%s\":%llu", program_name(p), cost(p));
+    for (std::size_t p : format.columns) std::fprintf(out, ",\"%s\":%llu", sortcost::programs[p].name, cost(p));
     if (!row.readable) {
         std::fputs(",\"error\":", out);
-        put_json(out, row.error);
+        put_json(out, read_error(row));
     }
     std::fputs("}\n", out);
 }

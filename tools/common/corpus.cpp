@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "corpus.h"
 
 #include <dirent.h>
@@ -69,4 +70,13 @@ void walk_corpus(const std::string& root, const std::function<void(const std::st
         walk_directory(root, file, unlisted);
     else
         file(root);
+}
+
+std::vector<corpus_entry> list_corpus(const std::vector<std::string>& roots) {
+    std::vector<corpus_entry> entries;
+    for (const std::string& root : roots)
+        walk_corpus(
+            root, [&](const std::string& path) { entries.push_back({path, 0}); },
+            [&](const std::string& dir, int err) { entries.push_back({dir, err}); });
+    return entries;
 }

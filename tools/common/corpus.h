@@ -1,8 +1,10 @@
-// The files sortcost-score scores, in the order it scores them.
+// SPDX-License-Identifier: MIT
+// The files a corpus holds, in the order the tools score them.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Calls `file` with each path to score under `root`: `root` itself when it is
 // not a directory (a missing path too: it is scored as unreadable), else every
@@ -12,3 +14,13 @@
 // be listed is passed to `unlisted` with the error number.
 void walk_corpus(const std::string& root, const std::function<void(const std::string&)>& file,
                  const std::function<void(const std::string&, int)>& unlisted);
+
+// One place walk_corpus reaches: a path to score, or a directory that could
+// not be listed (`unlisted` is then its error number).
+struct corpus_entry {
+    std::string path;
+    int unlisted = 0;
+};
+
+// Every entry walk_corpus reaches under each of `roots`, in order.
+std::vector<corpus_entry> list_corpus(const std::vector<std::string>& roots);
