@@ -1,10 +1,14 @@
+# SPDX-License-Identifier: MIT
 # The library as a CMake package (find_package(sortcost), target
 # sortcost::sortcost) and for pkg-config, and the Debian package.
 include(CMakePackageConfigHelpers)
 
 set(SORTCOST_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/sortcost)
-install(TARGETS sortcost EXPORT sortcostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/sortcost/costs.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sortcost)
+install(TARGETS sortcost EXPORT sortcostTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/sortcost/sortcost.h ${PROJECT_SOURCE_DIR}/include/sortcost/costs.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sortcost)
 install(EXPORT sortcostTargets NAMESPACE sortcost:: DESTINATION ${SORTCOST_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/sortcostConfig.cmake.in
   ${PROJECT_BINARY_DIR}/sortcostConfig.cmake INSTALL_DESTINATION ${SORTCOST_CMAKE_DIR})
@@ -29,8 +33,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "that sort one input file and print the exact number of cost steps the sort"
   "took, the same on every machine. With sortcost-score, which scores a whole"
   "corpus in one process, sortcost-ceiling, which writes the costliest inputs"
-  "known, and a static library of the in-process costs (sortcost/costs.h;"
-  "CMake package sortcost, pkg-config sortcost).")
+  "known, and a library of the in-process costs (C: sortcost/sortcost.h, C++:"
+  "sortcost/costs.h; CMake package sortcost, pkg-config sortcost).")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

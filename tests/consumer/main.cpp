@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints the cost each benchmark program reports for a file, with the
 // installed library alone: `consumer FILE`.
 #include <sortcost/costs.h>
