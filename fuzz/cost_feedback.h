@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost as coverage: lets a coverage-guided engine (libFuzzer, AFL++) keep the
 // inputs that make a sort expensive, without changing the engine.
 //

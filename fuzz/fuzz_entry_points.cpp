@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "kinds.h"
-#include "isort.h"
+#include "sortcost/costs.h"
 
 namespace {
 

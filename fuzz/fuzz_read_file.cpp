@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // read_file and read_file_str on files holding the input's bytes: both must
 // return the bytes exactly, or fail cleanly on an empty file.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost-guided search for inputs that make isort_words expensive: the engine keeps
 // every input whose cost reaches a level none reached before (cost_feedback.h).
 //   maximize_isort_words -max_len=64 -max_total_time=60 CORPUS [SEEDS]

@@ -148,7 +148,7 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs) {
         row["path"] = fs_name(r.path);
         row["bytes"] = r.readable ? py::object(py::int_(r.bytes)) : py::object(py::none());
         for (std::size_t c : columns) row[sortcost::programs[c].name] = py::int_(r.costs[c]);
-        if (!r.readable) row["error"] = read_error(r);
+        if (r.failed_step) row["error"] = read_error(r);
         out.append(row);
     }
     return out;

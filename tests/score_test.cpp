@@ -81,8 +81,24 @@ TEST(Score, ChosenColumnsAsJsonLines) {
     EXPECT_EQ(r.out, "{\"path\":\"" + quoted + "\",\"bytes\":8,\"qsort_words\":12,\"isort_words\":9}\n");
 }
 
+// A cost that cannot be computed (no memory for the sorting copy) is a
+// failure row, with the step named and status 1, never a cost of its own.
+TEST(Score, NoMemoryForTheCopyIsAFailure) {
+    if (address_sanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+    scratch_dir dir;
+    // 64 MiB of zeros: the reader's buffer fits in the limit, the copy does not.
+    std::string path = dir.write("big", "");
+    ASSERT_EQ(truncate(path.c_str(), 64 << 20), 0);
+    auto r = run_program(SCORE_PATH, {"-j", "1", "--program", "qsort_bytes", "--json", path},
+                         {.address_space_limit = 100u << 20});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sortcost-score: " + path + ": buf: Cannot allocate memory\n");
+    EXPECT_EQ(r.out, "{\"path\":\"" + path + "\",\"bytes\":67108864,\"qsort_bytes\":0,\"error\":\"buf: Cannot allocate memory\"}\n");
+}
+
 TEST(Score, RefusesABadCommandLine) {
-    for (auto args : {std::vector<std::string>{}, {"--program", "bubble_words", "x"}, {"--frobnicate", "x"}}) {
+    for (auto args : {std::vector<std::string>{}, {"--program", "bubble_words", "x"}, {"--frobnicate", "x"},
+                      {"-j", "0", "x"}, {"--jobs=1025", "x"}, {"-j"}, {"-jx", "x"}}) {
         auto r = run_program(SCORE_PATH, args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");

@@ -14,18 +14,21 @@
 
 struct score_row {
     std::string path;
-    bool readable = false;  // else `bytes` is unknown and `failed_step`, `error` say why
+    bool readable = false;  // else `bytes` is unknown, and every cost is 2
     std::uint64_t bytes = 0;
     std::uint64_t costs[sortcost::program_count] = {};  // indexed as sortcost::programs
+    // The step that failed, with its error number: a read step of an
+    // unreadable file, or "buf" for a cost that could not be computed (no
+    // memory for the sorting copy; that cost is then 0).
     const char* failed_step = nullptr;
-    int error = 0;  // the failed step's error number
+    int error = 0;
 };
 
 // The row of the file at `path`, with the costs of the programs whose
 // indices (into sortcost::programs) are in `columns`; the others stay 0.
 score_row score_file(const std::string& path, const std::vector<std::size_t>& columns);
 
-// "STEP: REASON" for a row that could not be read. Not thread-safe (strerror).
+// "STEP: REASON" for a row with a failed step. Not thread-safe (strerror).
 std::string read_error(const score_row& row);
 
 // Scores every path of `entries` on up to `jobs` threads, each holding one

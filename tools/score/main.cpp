@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "corpus.h"
+#include "processes.h"
 #include "rows.h"
 #include "scoring.h"
 #include "sortcost/costs.h"
@@ -59,11 +60,13 @@ struct progress {
     bool shown = false;
     std::uint64_t files = 0;
 
-    void tick() {
-        ++files;
-        if (!enabled || (files & 63) != 0) return;
+    // Counts `n` more files done; shows the count after the first second,
+    // at most five times a second.
+    void tick(std::size_t n) {
+        files += n;
+        if (!enabled) return;
         double t = now();
-        if (t - start < 1 || t - last < 0.25) return;
+        if (t - start < 1 || t - last < 0.2) return;
         std::fprintf(stderr, "\r\033[K%llu files, %.0f files/s", static_cast<unsigned long long>(files),
                      static_cast<double>(files) / (t - start));
         last = t;
@@ -129,18 +132,37 @@ int main(int argc, char** argv) {
 
     int status = 0;
     progress bar;
-    print_header(stdout, format);
+    // Rows are gathered and written in large pieces. A terminal sees each
+    // row as soon as it is scored.
+    const bool piecemeal = isatty(STDOUT_FILENO) == 1;
+    std::string header;
+    format_header(header, format);
+    std::fwrite(header.data(), 1, header.size(), stdout);
     std::vector<std::string> roots(argv + first_path, argv + argc);
-    score_corpus(list_corpus(roots), format.columns, jobs, [&](const corpus_entry& e, const score_row* row) {
-        if (!row || !row->readable) {
-            bar.clear();
-            std::fprintf(stderr, "sortcost-score: %s: %s\n", e.path.c_str(),
-                         row ? read_error(*row).c_str() : std::strerror(e.unlisted));
-            status = 1;
+    const std::vector<corpus_entry> entries = list_corpus(roots);
+    auto render = [&](std::size_t i, rendered& t) {
+        const corpus_entry& e = entries[i];
+        if (e.unlisted) {
+            t.err += "sortcost-score: " + e.path + ": " + std::strerror(e.unlisted) + "\n";
+            ++t.failures;
+            return;
         }
-        if (!row) return;
-        print_row(stdout, format, *row);
-        bar.tick();
+        score_row row = score_file(e.path, format.columns);
+        if (row.failed_step) {
+            t.err += "sortcost-score: " + e.path + ": " + read_error(row) + "\n";
+            ++t.failures;
+        }
+        format_row(t.out, format, row);
+    };
+    render_in_processes(entries.size(), jobs, render, [&](const rendered& t) {
+        if (!t.err.empty()) {
+            bar.clear();
+            std::fputs(t.err.c_str(), stderr);
+        }
+        if (t.failures) status = 1;
+        std::fwrite(t.out.data(), 1, t.out.size(), stdout);
+        if (piecemeal) std::fflush(stdout);
+        bar.tick(t.entries);
     });
     bar.clear();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "rows.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 namespace {
 
 // A path in a TSV field: backslash, tab, newline and carriage return are
 // written as \\, \t, \n and \r, so every row stays one line of fields.
-void put_tsv(std::FILE* out, const std::string& s) {
+void put_tsv(std::string& out, const std::string& s) {
     for (char c : s) {
-        if (c == '\\') std::fputs("\\\\", out);
-        else if (c == '\t') std::fputs("\\t", out);
-        else if (c == '\n') std::fputs("\\n", out);
-        else if (c == '\r') std::fputs("\\r", out);
-        else std::fputc(c, out);
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
     }
 }
 
@@ -31,63 +34,81 @@ std::size_t utf8_length(const std::string& s, std::size_t i) {
     return n;
 }
 
+// `prefix` and then v in `digits` hexadecimal digits.
+void put_hex(std::string& out, const char* prefix, unsigned v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%s%0*x", prefix, digits, v);
+    out += buf;
+}
+
 // A JSON string. Paths are bytes, not always UTF-8: a byte that is not part
 // of valid UTF-8 is written as the lone surrogate \udcXX, as Python's
 // "surrogateescape" reads it back into the same byte.
-void put_json(std::FILE* out, const std::string& s) {
-    std::fputc('"', out);
+void put_json(std::string& out, const std::string& s) {
+    out += '"';
     for (std::size_t i = 0; i < s.size();) {
         auto c = static_cast<unsigned char>(s[i]);
         std::size_t n = utf8_length(s, i);
         if (n == 0) {
-            std::fprintf(out, "\\udc%02x", c);
+            put_hex(out, "\\udc", c, 2);
             ++i;
         } else if (c == '"' || c == '\\') {
-            std::fprintf(out, "\\%c", c);
+            out += '\\';
+            out += static_cast<char>(c);
             ++i;
         } else if (c < 0x20) {
-            std::fprintf(out, "\\u%04x", c);
+            put_hex(out, "\\u", c, 4);
             ++i;
         } else {
-            std::fwrite(s.data() + i, 1, n, out);
+            out.append(s, i, n);
             i += n;
         }
     }
-    std::fputc('"', out);
+    out += '"';
+}
+
+void put_number(std::string& out, std::uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%" PRIu64, v);
+    out += buf;
 }
 
 }  // namespace
 
-void print_header(std::FILE* out, const row_format& format) {
+void format_header(std::string& out, const row_format& format) {
     if (format.json) return;
-    std::fputs("path\tbytes", out);
-    for (std::size_t p : format.columns) std::fprintf(out, "\t%s", sortcost::programs[p].name);
-    std::fputc('\n', out);
+    out += "path\tbytes";
+    for (std::size_t p : format.columns) (out += '\t') += sortcost::programs[p].name;
+    out += '\n';
 }
 
-void print_row(std::FILE* out, const row_format& format, const score_row& row) {
-    auto cost = [&](std::size_t p) { return static_cast<unsigned long long>(row.costs[p]); };
+void format_row(std::string& out, const row_format& format, const score_row& row) {
     if (!format.json) {
         put_tsv(out, row.path);
+        out += '\t';
         // An unreadable file's size is unknown: the field stays empty.
-        if (row.readable)
-            std::fprintf(out, "\t%llu", static_cast<unsigned long long>(row.bytes));
-        else
-            std::fputc('\t', out);
-        for (std::size_t p : format.columns) std::fprintf(out, "\t%llu", cost(p));
-        std::fputc('\n', out);
+        if (row.readable) put_number(out, row.bytes);
+        for (std::size_t p : format.columns) {
+            out += '\t';
+            put_number(out, row.costs[p]);
+        }
+        out += '\n';
         return;
     }
-    std::fputs("{\"path\":", out);
+    out += "{\"path\":";
     put_json(out, row.path);
+    out += ",\"bytes\":";
     if (row.readable)
-        std::fprintf(out, ",\"bytes\":%llu", static_cast<unsigned long long>(row.bytes));
+        put_number(out, row.bytes);
     else
-        std::fputs(",\"bytes\":null", out);
-    for (std::size_t p : format.columns) std::fprintf(out, ",\"%s\":%llu", sortcost::programs[p].name, cost(p));
-    if (!row.readable) {
-        std::fputs(",\"error\":", out);
+        out += "null";
+    for (std::size_t p : format.columns) {
+        ((out += ",\"") += sortcost::programs[p].name) += "\":";
+        put_number(out, row.costs[p]);
+    }
+    if (row.failed_step) {
+        out += ",\"error\":";
         put_json(out, read_error(row));
     }
-    std::fputs("}\n", out);
+    out += "}\n";
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "scoring.h"
@@ -14,6 +14,7 @@ struct row_format {
     std::vector<std::size_t> columns;  // indices into sortcost::programs
 };
 
-// The header row (TSV only; JSON Lines have none).
-void print_header(std::FILE* out, const row_format& format);
-void print_row(std::FILE* out, const row_format& format, const score_row& row);
+// Appends the header row to `out` (TSV only; JSON Lines have none).
+void format_header(std::string& out, const row_format& format);
+// Appends one file's row to `out`.
+void format_row(std::string& out, const row_format& format, const score_row& row);
