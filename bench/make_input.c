@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Writes a benchmark input: make_input SHAPE BYTES FILE, where SHAPE is
    random (splitmix64 bytes, the same on every run) or ascending (4-byte words
    0, 1, 2, ...). */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The start-up reference: a plain C program that does what every benchmark
    does around its sort (read the file whole into the heap, print one line at
    exit) and nothing else. */

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole-process benchmarks: start-up on a 64-byte input against a plain C
 # program that reads the file and prints one line, the static build against
 # the default one, each program on a 16 MiB input, and peak memory.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What the cost feedback brings to a search: maximize_qsort_words with it and
 # without it (coverage alone), under libFuzzer and under AFL++, each for
 # SECONDS on one core, RUNS times; prints the median of the best cost found

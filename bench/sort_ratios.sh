@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The sort targets as ratios of medians taken in one run: counted ÷ uncounted
 # for the same algorithm, the quicksort ÷ the C library's qsort() on 4 Mi
 # elements (16 MiB of words), isort ÷ a binary-insertion sort that does no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ceiling tool's inputs, run through the programs: each program must
 // report exactly the cost the tool announced.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a built program as a user would and captures what it reports.
 #pragma once
 

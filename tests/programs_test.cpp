@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three programs as a user runs them: exit status, standard output and
 // standard error, each checked exactly.
 #include <fcntl.h>

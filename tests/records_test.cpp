@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record inputs, run through the programs: each must cost exactly what
 // records.tsv says, and the exact rows must agree with a fresh search.
 #include <gtest/gtest.h>

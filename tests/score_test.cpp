@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sortcost-score against the programs themselves: every cost it prints is
 // what the program prints for that file, hostile files included.
 #include <sys/stat.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Redraws docs/cost-growth.png and docs/cost-growth.tsv: for each program, on
 # log-log axes, the cost of sorted, random, reversed and adversarial inputs of
 # 16 to 16,384 elements, the best known input (the records), and the exact

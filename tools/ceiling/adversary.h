@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // McIlroy's adversary ("A Killer Adversary for Quicksort", Software: Practice
 // and Experience, 1999), run against the project's own quicksort.
 #pragma once

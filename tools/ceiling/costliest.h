@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The costliest input known for a program and a number of elements.
 #pragma once
 

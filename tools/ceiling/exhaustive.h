@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exact maximum costs for tiny inputs: every answer the program's order can
 // give to the sort's questions, tried depth first.
 #pragma once

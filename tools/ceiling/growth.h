@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How each program's cost grows with n, on a few shapes of input.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inputs as the programs read them.
 #pragma once
 

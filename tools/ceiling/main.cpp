@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sortcost-ceiling: the costliest inputs known for each benchmark.
 //
 //   sortcost-ceiling [--records DIR] write PROGRAM N FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records.h"
 
 #include <unistd.h>

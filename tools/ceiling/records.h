@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record inputs: the costliest input known for each program and size,
 // with how it was found, in records/records.tsv beside the input files.
 #pragma once
