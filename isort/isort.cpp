@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "isort.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -96,14 +97,19 @@ int isort_sort_copy(const unsigned char* src, std::uint64_t size, bool may_count
         errno = EFBIG;
         return -1;
     }
-    // Never ask for zero bytes, so that a null result always means failure.
-    auto* copy = static_cast<std::uint32_t*>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
+    // Never ask for zero bytes, so that a null result always means failure;
+    // a size this machine cannot address is as little memory as none.
+    const auto bytes = static_cast<std::size_t>(size);
+    auto* copy = bytes == size ? static_cast<std::uint32_t*>(std::malloc(bytes > 0 ? bytes : 1)) : nullptr;
     if (!copy) {
         errno = ENOMEM;
         return -1;
     }
-    if (size > 0) std::memcpy(copy, src, static_cast<std::size_t>(size));
+    if (bytes > 0) std::memcpy(copy, src, bytes);
     auto n = static_cast<std::size_t>(words);
+    // The words are little-endian in the input, whatever this machine's order.
+    if constexpr (std::endian::native == std::endian::big)
+        for (std::size_t i = 0; i < n; ++i) copy[i] = __builtin_bswap32(copy[i]);
     auto* room = may_count && words >= counted_from ? static_cast<std::uint32_t*>(std::malloc(n * sizeof *copy)) : nullptr;
     if (room) {
         // isort's steps: its entry, count + 1 tests of the outer loop, and for

@@ -4,6 +4,7 @@
 // is built; the library offers both.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,14 +14,16 @@
 namespace sortcost {
 
 namespace words {
-// Reads a native-endian 32-bit word from any address.
+// Reads a little-endian 32-bit word from any address: the same word on
+// every machine.
 inline std::uint32_t load(const void* p) {
     std::uint32_t w;
     std::memcpy(&w, p, sizeof w);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
     return w;
 }
 
-// Compares two native-endian 32-bit words as signed values: first minus
+// Compares two little-endian 32-bit words as signed values: first minus
 // second, wrapped to 32 bits where the difference does not fit. Inline, so
 // that the sort can take it in; words::order (word_scans.h) is the same
 // order with scans that find several answers at once.

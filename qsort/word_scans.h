@@ -5,10 +5,14 @@
 // gnuqsort.h for what the sort expects of such a type.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
+// SORTCOST_NO_SIMD leaves the scans to plain loops, for machines without
+// SSE2 and for checking that both give the same answers.
+#if defined(__SSE2__) && !defined(SORTCOST_NO_SIMD)
+#define SORTCOST_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -28,7 +32,7 @@ struct order {
     static std::ptrdiff_t first_not_before(const unsigned char* first, std::ptrdiff_t n, const unsigned char* pivot) {
         const std::uint32_t p = load(pivot);
         std::ptrdiff_t i = 0;
-#if defined(__SSE2__)
+#if defined(SORTCOST_SSE2)
         const __m128i pv = _mm_set1_epi32(static_cast<int>(p));
         for (; i + 4 <= n; i += 4) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 4 * i));
@@ -46,7 +50,7 @@ struct order {
                                                const unsigned char* pivot) {
         const std::uint32_t p = load(pivot);
         std::ptrdiff_t i = 0;
-#if defined(__SSE2__)
+#if defined(SORTCOST_SSE2)
         const __m128i pv = _mm_set1_epi32(static_cast<int>(p));
         for (; i + 4 <= n; i += 4) {
             // The words at last - 4 (i + 3) .. last - 4 i; bit 3 is the one at last - 4 i.
@@ -61,14 +65,20 @@ struct order {
     }
 
     static constexpr int block_elements = 64;
+#if defined(SORTCOST_SSE2)
+    // Sixteen lanes per group of four 4-word vectors, one 16-bit mask each.
+    static constexpr int block_groups = block_elements / 16;
+    static_assert(block_elements % 16 == 0 && block_elements <= 64, "a block is whole groups of 16 words");
+    static_assert(std::endian::native == std::endian::little, "the vector lanes hold the words as load() reads them");
+#endif
 
     // Bit i set: the word at first + 4 i does not order before *pivot.
     static std::uint64_t stops_up(const unsigned char* first, const unsigned char* pivot) {
         const std::uint32_t p = load(pivot);
         std::uint64_t stops = 0;
-#if defined(__SSE2__)
+#if defined(SORTCOST_SSE2)
         const __m128i pv = _mm_set1_epi32(static_cast<int>(p));
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < block_groups; ++k) {
             const unsigned char* q = first + 64 * k;
             auto diff = [&](int g) { return _mm_sub_epi32(load4(q + 16 * g), pv); };
             stops |= static_cast<std::uint64_t>(~sign_bits(diff(0), diff(1), diff(2), diff(3)) & 0xFFFFu) << (16 * k);
@@ -84,9 +94,9 @@ struct order {
     static std::uint64_t stops_down(const unsigned char* last, const unsigned char* pivot) {
         const std::uint32_t p = load(pivot);
         std::uint64_t stops = 0;
-#if defined(__SSE2__)
+#if defined(SORTCOST_SSE2)
         const __m128i pv = _mm_set1_epi32(static_cast<int>(p));
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < block_groups; ++k) {
             // The four words from last - 4 (16 k + 4 g + 3), lanes reversed so
             // that lane 0 is the one nearest `last`.
             auto diff = [&](int g) {
@@ -103,7 +113,7 @@ struct order {
     }
 
 private:
-#if defined(__SSE2__)
+#if defined(SORTCOST_SSE2)
     static __m128i load4(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
     // The sign bits of sixteen 32-bit lanes, a's lane 0 first. Packing with

@@ -52,10 +52,14 @@ std::int64_t read_whole(const char* path, unsigned char** out_buf, std::size_t e
 
     auto size = static_cast<std::size_t>(end);
     // Never ask for zero bytes: an empty file must reach the read below and
-    // fail there, whatever malloc(0) returns on this C library.
+    // fail there, whatever malloc(0) returns on this C library. A size that
+    // does not fit with the extra bytes is memory this machine cannot give.
     std::size_t alloc = size + extra;
-    auto* buf = static_cast<unsigned char*>(std::malloc(alloc > 0 ? alloc : 1));
-    if (!buf) return fail("malloc", read_file_malloc_failed, failed_step, f);
+    auto* buf = alloc >= size ? static_cast<unsigned char*>(std::malloc(alloc > 0 ? alloc : 1)) : nullptr;
+    if (!buf) {
+        if (alloc < size) errno = ENOMEM;
+        return fail("malloc", read_file_malloc_failed, failed_step, f);
+    }
     // One item of `size` bytes: an empty or shrunken file reads no item and
     // sets no error number, so the line must not show one left from before.
     errno = 0;

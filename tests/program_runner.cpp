@@ -54,8 +54,9 @@ std::string without_sanitizer_notes(const std::string& err) {
 bool kernel_always_overcommits() { return slurp("/proc/sys/vm/overcommit_memory").rfind("1", 0) == 0; }
 
 std::string words_bytes(const std::vector<std::uint32_t>& words) {
-    std::string s(words.size() * 4, '\0');
-    if (!words.empty()) std::memcpy(s.data(), words.data(), s.size());
+    std::string s;
+    for (std::uint32_t w : words)
+        for (int b = 0; b < 32; b += 8) s += static_cast<char>(w >> b);
     return s;
 }
 

@@ -58,5 +58,5 @@ inline constexpr bool address_sanitizer = false;
 inline constexpr bool address_sanitizer = false;
 #endif
 
-// The bytes of `words` as native little-endian 4-byte words.
+// The bytes of `words` as little-endian 4-byte words.
 std::string words_bytes(const std::vector<std::uint32_t>& words);

@@ -31,8 +31,8 @@ std::vector<unsigned char> shaped(const std::string& program, const std::string&
     return input_of(program, v);
 }
 
-void row(const char* program, const char* shape, std::size_t n, std::uint64_t cost) {
-    std::printf("%s\t%s\t%zu\t%llu\n", program, shape, n, static_cast<unsigned long long>(cost));
+void row(const char* program, const char* shape, std::uint64_t n, std::uint64_t cost) {
+    std::printf("%s\t%s\t%llu\t%llu\n", program, shape, static_cast<unsigned long long>(n), static_cast<unsigned long long>(cost));
 }
 
 }  // namespace

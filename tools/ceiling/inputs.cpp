@@ -13,8 +13,8 @@ std::vector<unsigned char> input_of(const std::string& program, const std::vecto
         for (std::uint32_t v : values) out.push_back(static_cast<unsigned char>(v));
         return out;
     }
-    out.resize(values.size() * 4);
-    if (!values.empty()) std::memcpy(out.data(), values.data(), out.size());
+    for (std::uint32_t v : values)
+        for (int b = 0; b < 32; b += 8) out.push_back(static_cast<unsigned char>(v >> b));  // little-endian
     return out;
 }
 

@@ -10,7 +10,7 @@
 // Bytes per element: 1 for qsort_bytes, 4 for the word programs.
 std::size_t element_size(const std::string& program);
 
-// A file holding `values`, one element each: native-endian words, or for
+// A file holding `values`, one element each: little-endian words, or for
 // qsort_bytes the low byte of each value.
 std::vector<unsigned char> input_of(const std::string& program, const std::vector<std::uint32_t>& values);
 

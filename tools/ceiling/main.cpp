@@ -70,8 +70,8 @@ std::string spelled(const std::string& program, const std::vector<unsigned char>
         return s;
     }
     for (std::size_t i = 0; i + 4 <= in.size(); i += 4) {
-        std::uint32_t w;
-        std::memcpy(&w, in.data() + i, 4);
+        std::uint32_t w = 0;
+        for (int b = 3; b >= 0; --b) w = w << 8 | in[i + static_cast<std::size_t>(b)];  // little-endian
         std::snprintf(buf, sizeof buf, "%s%08x", s.empty() ? "" : " ", w);
         s += buf;
     }

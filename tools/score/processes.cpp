@@ -48,7 +48,7 @@ bool read_all(int fd, char* p, std::size_t n) {
 
 // A chunk on the pipe: this header, then `out` and `err`.
 struct header {
-    std::uint64_t chunk, out, err, failures, entries;
+    std::size_t chunk, out, err, failures, entries;  // the same program at both ends
 };
 
 bool send(int fd, std::size_t chunk, const rendered& t) {
