@@ -80,7 +80,7 @@ py::str fs_name(const std::string& path) {
 
 std::string describe(const char* step, int err) {
     // A read of fewer bytes than the file's size sets no error number.
-    return std::string(step) + ": " + (err ? std::strerror(err) : "read fewer bytes than the file's size (or none)");
+    return std::string(step) + ": " + (err ? std::strerror(err) : short_read);
 }
 
 py::bytes read_input(py::handle path) {
@@ -100,7 +100,7 @@ py::bytes read_input(py::handle path) {
     return out;
 }
 
-py::list score(py::handle paths, py::handle programs, py::handle jobs) {
+py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidden) {
     // One path, or an iterable of them.
     std::vector<std::string> roots;
     if (PyUnicode_Check(paths.ptr()) || PyBytes_Check(paths.ptr()) || PyObject_HasAttrString(paths.ptr(), "__fspath__"))
@@ -133,7 +133,7 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs) {
     std::vector<score_row> rows;
     {
         py::gil_scoped_release unlocked;
-        entries = list_corpus(roots);
+        entries = list_corpus(roots, hidden);
     }
     for (const corpus_entry& e : entries)
         if (e.unlisted) raise_os_error(e.unlisted, std::strerror(e.unlisted), fs_name(e.path));
@@ -176,10 +176,12 @@ PYBIND11_MODULE(sortcost, m) {
           "Raises OSError naming the failed step (\"open_file: ...\", \"fread: ...\")\n"
           "where the programs would fail and report a cost of 2.");
     m.def("score", &score, py::arg("paths"), py::arg("programs") = py::none(), py::arg("jobs") = py::none(),
+          py::arg("hidden") = false,
           "The rows sortcost-score prints for paths (a path or a list of them;\n"
           "a directory stands for every file below it, in sorted order), as dicts:\n"
           "path, bytes (None if unreadable), one cost per program, and error for a\n"
-          "file that cannot be read. Scored on `jobs` threads (default: the cores\n"
+          "file that cannot be read. Names beginning with '.' inside a directory\n"
+          "are passed over unless hidden is true. Scored on `jobs` threads (default: the cores\n"
           "available); the rows are the same for any number. Raises OSError for a\n"
           "directory that cannot be listed, ValueError for an unknown program.");
 }

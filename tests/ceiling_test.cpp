@@ -3,11 +3,25 @@
 // report exactly the cost the tool announced.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "program_runner.h"
 
 namespace {
+
+std::string read_file(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 struct ceiling_case {
     const char* program;
@@ -58,28 +72,169 @@ INSTANTIATE_TEST_SUITE_P(
                       ceiling_case{"qsort_bytes", 3000, QSORT_BYTES_PATH, false}),
     [](const auto& info) { return std::string(info.param.program) + "_" + std::to_string(info.param.n); });
 
-TEST(CeilingTool, RefusesWhatItCannotDo) {
-    for (auto args : {std::vector<std::string>{}, {"write", "bubble_words", "5", "/dev/null"}, {"exhaustive", "0"},
-                      {"exhaustive", "11"}, {"write", "qsort_words", "-3", "/dev/null"}}) {
-        auto r = run_program(CEILING_PATH, args);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("Usage: sortcost-ceiling", 0), 0u) << r.err;
+const std::string try_help = "Try 'sortcost-ceiling --help'.\n";
+
+TEST(CeilingTool, CommandLines) {
+    scratch_dir dir;
+    dir.write("two", words_bytes({2, 1}));
+    ASSERT_EQ(mkdir((dir.path + "/records").c_str(), 0700), 0);
+    check_rows(CEILING_PATH,
+               {
+                   {{"--help"}, 0, "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n...", ""},
+                   {{"--version"}, 0, std::string("sortcost-ceiling ") + SORTCOST_VERSION + "\n", ""},
+                   {{}, 2, "", "sortcost-ceiling: no command (write, exhaustive, growth or record)\n" + try_help},
+                   {{"frobnicate"}, 2, "", "sortcost-ceiling: no such command: 'frobnicate' (write, exhaustive, growth or record)\n" + try_help},
+                   {{"--frobnicate", "exhaustive", "3"}, 2, "", "sortcost-ceiling: unknown option '--frobnicate'\n" + try_help},
+                   {{"exhaustive"}, 2, "", "sortcost-ceiling: exhaustive takes N\n" + try_help},
+                   {{"exhaustive", "0"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 10, not '0'\n" + try_help},
+                   {{"exhaustive", "11"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 10, not '11'\n" + try_help},
+                   {{"write", "bubble_words", "5", "@/out"}, 2, "",
+                    "sortcost-ceiling: no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + try_help},
+                   {{"write", "qsort_words", "0", "@/out"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 16384, not '0'\n" + try_help},
+                   {{"write", "qsort_words", "1000000", "@/out"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 16384, not '1000000'\n" + try_help},
+                   {{"write", "qsort_words", "-3", "@/out"}, 2, "", "sortcost-ceiling: unknown option '-3'\n" + try_help},
+                   {{"--records", "@/missing", "write", "qsort_words", "16", "@/out"}, 1, "",
+                    "sortcost-ceiling: --records @/missing: No such file or directory\n"},
+                   {{"--records", "@/two", "growth", "8"}, 1, "", "sortcost-ceiling: --records @/two: Not a directory\n"},
+                   {{"--records", "@/missing", "record", "qsort_words", "@/two", "by hand"}, 1, "",
+                    "sortcost-ceiling: --records @/missing: No such file or directory\n"},
+                   {{"record", "qsort_words", "@/two", ""}, 2, "", "sortcost-ceiling: METHOD must say how the input was found\n" + try_help},
+                   // Options anywhere before "--"; after it, operands.
+                   {{"exhaustive", "--records", "@/records", "1"}, 0, "program\tn\tmax\tstatus\truns\tseconds\twitness\n...", ""},
+                   {{"--", "--help"}, 2, "", "sortcost-ceiling: no such command: '--help' (write, exhaustive, growth or record)\n" + try_help},
+                   {{"write", "--records=@/records", "qsort_words", "2", "@/w2"}, 0,
+                    "qsort_words n=2 cost=12 exact maximum (...", ""},
+               },
+               dir);
+}
+
+// Output that cannot be written is a failure, not a success with nothing.
+TEST(CeilingTool, UnwritableOutputFails) {
+    for (auto args : {std::vector<std::string>{"exhaustive", "3"}, {"--help"}, {"--version"}}) {
+        auto r = run_program(CEILING_PATH, args, {.out = stdout_to::dev_full});
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, "sortcost-ceiling: standard output: No space left on device\n") << args[0];
     }
+    scratch_dir dir;
+    auto r = run_program(CEILING_PATH, {"write", "qsort_words", "16", "/dev/full/out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("sortcost-ceiling: /dev/full/out: ", 0), 0u) << r.err;
 }
 
 // A record is kept only above the one before it, and is exact where the
-// search proves it.
+// search proves it; what the records file held is kept as it was.
 TEST(CeilingTool, RecordKeepsOnlyWhatCostsMore) {
     scratch_dir dir;
     std::string records = dir.path + "/records";
+    ASSERT_EQ(mkdir(records.c_str(), 0700), 0);
+    const std::string header = "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n";
+    const std::string kept = "# found on a Tuesday\nqsort_bytes\t1\t1\t6\texact\tby hand\tb1.bin\n";
+    dir.write("records/records.tsv", header + kept);
+    dir.write("records/b1.bin", "x");
     std::string cheap = dir.write("cheap", words_bytes({1, 2, 3}));
-    std::string costly = dir.write("costly", words_bytes({0, 2, 0x80000000u}));
-    auto first = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", cheap, "by hand"});
-    EXPECT_EQ(first.out, "qsort_words n=3 cost=13 best-known: qsort_words/n00003.bin\n") << first.err;
-    auto second = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", costly, "by hand"});
-    EXPECT_EQ(second.out, "qsort_words n=3 cost=37 exact: qsort_words/n00003.bin\n") << second.err;
-    auto third = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", cheap, "by hand"});
+    std::string costly = dir.write("costly", words_bytes({0, 2, 0x80000000u}) + "\x01");
+    auto record = [&](const std::string& file) {
+        return run_program(CEILING_PATH, {"record", "qsort_words", file, "by\thand", "--records", records});
+    };
+    auto first = record(cheap);
+    EXPECT_EQ(first.out, "qsort_words n=3 cost=13 best-known: qsort_words/n00003-c13.bin\n") << first.err;
+    auto second = record(costly);
+    EXPECT_EQ(second.out, "qsort_words n=3 cost=37 exact: qsort_words/n00003-c37.bin\n") << second.err;
+    auto third = record(cheap);
     EXPECT_EQ(third.out, "qsort_words n=3 cost=13: not above the record, 37\n");
+    EXPECT_EQ(read_file(records + "/records.tsv"),
+              header + "# found on a Tuesday\nqsort_words\t3\t12\t37\texact\tby hand\tqsort_words/n00003-c37.bin\n" +
+                  "qsort_bytes\t1\t1\t6\texact\tby hand\tb1.bin\n");
+    EXPECT_EQ(read_file(records + "/qsort_words/n00003-c37.bin"), words_bytes({0, 2, 0x80000000u}));
+    EXPECT_FALSE(std::filesystem::exists(records + "/qsort_words/n00003-c13.bin")) << "the old record's file goes";
+    auto listing = std::filesystem::directory_iterator(records + "/qsort_words");
+    EXPECT_EQ(std::distance(listing, std::filesystem::directory_iterator()), 1) << "no temporary file is left";
+}
+
+// What record refuses, leaving the records exactly as they were.
+TEST(CeilingTool, RecordRefusals) {
+    scratch_dir dir;
+    std::string records = dir.path + "/records";
+    ASSERT_EQ(mkdir(records.c_str(), 0700), 0);
+    const std::string table = "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                              "qsort_words\t1\t4\t6\texact\tby hand\tw1.bin\n";
+    dir.write("records/records.tsv", table);
+    dir.write("records/w1.bin", words_bytes({7}));
+    std::string good = dir.write("good", words_bytes({2, 1}));
+    dir.write("empty", "");
+    dir.write("short", "abc");
+    ASSERT_EQ(mkfifo((dir.path + "/fifo").c_str(), 0600), 0);
+    std::string r = "sortcost-ceiling: ";
+    check_rows(CEILING_PATH,
+               {
+                   {{"--records", "@/records", "record", "qsort_words", "@/fifo", "m"}, 1, "", r + "@/fifo: seek_end: Illegal seek\n"},
+                   {{"--records", "@/records", "record", "qsort_words", "@/empty", "m"}, 1, "",
+                    r + "@/empty: fread: empty, or shorter than its size\n"},
+                   {{"--records", "@/records", "record", "qsort_words", "/dev/zero", "m"}, 1, "",
+                    r + "/dev/zero: fread: empty, or shorter than its size\n"},
+                   {{"--records", "@/records", "record", "qsort_words", "@/missing", "m"}, 1, "",
+                    r + "@/missing: open_file: No such file or directory\n"},
+                   {{"--records", "@/records", "record", "qsort_words", "@/short", "m"}, 1, "", r + "@/short: not one whole element\n"},
+               },
+               dir);
+    // A folder fails at a step that depends on the file system.
+    auto folder = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", dir.path, "m"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err.rfind(r + dir.path + ": ", 0), 0u) << folder.err;
+    EXPECT_EQ(read_file(records + "/records.tsv"), table);
+
+    // A records file that does not parse in full is refused, file and line named.
+    for (auto [text, why] : std::vector<std::pair<std::string, std::string>>{
+             {table + "qsort_words\t2\t8\tlots\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers"},
+             {table + "bubble_words\t2\t8\t9\texact\tm\tw2.bin\n", ":3: no such program: bubble_words"},
+             {table + "qsort_words\t2\t8\t9\n", ":3: a row has 7 tab-separated fields, this has 4"},
+             {table + "qsort_words\t1\t4\t6\texact\tm\tw.bin\n", ":3: a second row for qsort_words with 1 elements"},
+             {"program\telements\n" + table.substr(table.find('\n') + 1), ":1: the first line must be the header: "
+                                                                          "program\telements\tbytes\tcost\tstatus\tmethod\tfile"},
+         }) {
+        dir.write("records/records.tsv", text);
+        auto run = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", good, "m"});
+        EXPECT_EQ(run.status, 1) << why;
+        EXPECT_EQ(run.err, r + records + "/records.tsv" + why + "\n");
+        EXPECT_EQ(read_file(records + "/records.tsv"), text) << why;
+    }
+}
+
+// A full disk (a file-size limit here) leaves every line of the records.
+TEST(CeilingTool, RecordOnAFullDiskLosesNothing) {
+    scratch_dir dir;
+    std::string records = dir.path + "/records";
+    ASSERT_EQ(mkdir(records.c_str(), 0700), 0);
+    std::string table = "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n";
+    for (int n = 1; n <= 60; ++n)
+        table += "qsort_bytes\t" + std::to_string(n) + "\t" + std::to_string(n) + "\t1\tbest-known\tpadding\tb.bin\n";
+    dir.write("records/records.tsv", table);
+    std::string input = dir.write("in", words_bytes({5, 4, 3, 2, 1}));
+    auto r = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", input, "m"},
+                         {.file_size_limit = 2048});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sortcost-ceiling: " + records + "/records.tsv: File too large\n");
+    EXPECT_EQ(read_file(records + "/records.tsv"), table);
+}
+
+// Two records at once both land.
+TEST(CeilingTool, ConcurrentRecordsBothLand) {
+    scratch_dir dir;
+    std::string records = dir.path + "/records";
+    ASSERT_EQ(mkdir(records.c_str(), 0700), 0);
+    std::vector<std::string> inputs;
+    for (std::uint32_t n = 11; n <= 18; ++n) {
+        std::vector<std::uint32_t> words;
+        for (std::uint32_t i = 0; i < n; ++i) words.push_back(n - i);
+        inputs.push_back(dir.write("in" + std::to_string(n), words_bytes(words)));
+    }
+    std::vector<std::thread> runs;
+    for (const std::string& in : inputs)
+        runs.emplace_back([&, in] { run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", in, "m"}); });
+    for (auto& t : runs) t.join();
+    std::string table = read_file(records + "/records.tsv");
+    for (std::uint32_t n = 11; n <= 18; ++n)
+        EXPECT_NE(table.find("qsort_words\t" + std::to_string(n) + "\t"), std::string::npos) << n << "\n" << table;
 }
 
 }  // namespace

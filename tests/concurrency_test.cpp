@@ -72,7 +72,7 @@ TEST(ScoreCorpus, ManyJobsGiveTheOneJobRows) {
 
     auto rows = [&](unsigned jobs) {
         std::vector<std::string> out;
-        score_corpus(list_corpus(roots), columns, jobs, [&](const corpus_entry& e, const score_row* r) {
+        score_corpus(list_corpus(roots, false), columns, jobs, [&](const corpus_entry& e, const score_row* r) {
             std::string line = e.path;
             if (r) {
                 line += r->readable ? " " + std::to_string(r->bytes) : " " + read_error(*r);

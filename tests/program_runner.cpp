@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "program_runner.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -88,6 +90,10 @@ program_result run_program(const std::string& exe, const std::vector<std::string
             rlimit lim{opts.address_space_limit, opts.address_space_limit};
             if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(127);
         }
+        if (opts.file_size_limit) {
+            rlimit lim{opts.file_size_limit, opts.file_size_limit};
+            if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(127);
+        }
         if (opts.time_limit_seconds) alarm(opts.time_limit_seconds);  // survives the exec
         execv(exe.c_str(), argv.data());
         _exit(127);
@@ -102,3 +108,29 @@ program_result run_program(const std::string& exe, const std::vector<std::string
     r.err = without_sanitizer_notes(slurp(err_path));
     return r;
 }
+
+namespace {
+// `s` with each "@" replaced by `dir`.
+std::string at(std::string s, const std::string& dir) {
+    for (std::size_t p = 0; (p = s.find('@', p)) != std::string::npos; p += dir.size()) s.replace(p, 1, dir);
+    return s;
+}
+
+}  // namespace
+
+void check_rows(const char* exe, const std::vector<cli_row>& rows, const scratch_dir& dir) {
+    for (const cli_row& row : rows) {
+        std::vector<std::string> args;
+        for (const auto& a : row.args) args.push_back(at(a, dir.path));
+        auto r = run_program(exe, args, {.time_limit_seconds = 60});
+        std::string label = ::testing::PrintToString(args);
+        EXPECT_EQ(r.status, row.status) << label << "\n" << r.err;
+        std::string out = at(row.out, dir.path);
+        if (out.size() >= 3 && out.compare(out.size() - 3, 3, "...") == 0)
+            EXPECT_EQ(r.out.substr(0, out.size() - 3), out.substr(0, out.size() - 3)) << label;
+        else
+            EXPECT_EQ(r.out, out) << label;
+        EXPECT_EQ(r.err, at(row.err, dir.path)) << label;
+    }
+}
+

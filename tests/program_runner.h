@@ -17,6 +17,7 @@ enum class stdout_to { capture, dev_full, closed };
 struct run_options {
     std::uint64_t address_space_limit = 0;  // bytes of address space; 0: no cap
     unsigned time_limit_seconds = 0;         // killed by SIGALRM after this; 0: none
+    std::uint64_t file_size_limit = 0;       // bytes any file it writes may hold; 0: no cap
     stdout_to out = stdout_to::capture;
 };
 
@@ -60,3 +61,15 @@ inline constexpr bool address_sanitizer = false;
 
 // The bytes of `words` as little-endian 4-byte words.
 std::string words_bytes(const std::vector<std::uint32_t>& words);
+
+// Command lines and what they give: status, standard output, standard error.
+// "@" in an argument or an expected text stands for the test's folder.
+struct cli_row {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // exact, or a prefix when it ends with "..."
+    std::string err;
+};
+
+// Runs `exe` with each row's arguments and checks what it gives.
+void check_rows(const char* exe, const std::vector<cli_row>& rows, const scratch_dir& dir);

@@ -97,14 +97,67 @@ TEST(Score, NoMemoryForTheCopyIsAFailure) {
     EXPECT_EQ(r.out, "{\"path\":\"" + path + "\",\"bytes\":67108864,\"qsort_bytes\":0,\"error\":\"buf: Cannot allocate memory\"}\n");
 }
 
-TEST(Score, RefusesABadCommandLine) {
-    for (auto args : {std::vector<std::string>{}, {"--program", "bubble_words", "x"}, {"--frobnicate", "x"},
-                      {"-j", "0", "x"}, {"--jobs=1025", "x"}, {"-j"}, {"-jx", "x"}}) {
-        auto r = run_program(SCORE_PATH, args);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("Usage: sortcost-score"), std::string::npos) << r.err;
-    }
+const std::string try_help = "Try 'sortcost-score --help'.\n";
+
+TEST(Score, CommandLines) {
+    scratch_dir dir;
+    dir.write("two", words_bytes({2, 1}));
+    ASSERT_EQ(mkdir((dir.path + "/corpus").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir.path + "/corpus/.state").c_str(), 0700), 0);
+    dir.write("corpus/a\tb\nc", "x");
+    dir.write("corpus/not utf-8 \xff \"q\"", "y");
+    dir.write("corpus/.state/copy", "z");
+    ASSERT_EQ(symlink("/nonexistent", (dir.path + "/corpus/dangling\nlink").c_str()), 0);
+    const std::string head = "path\tbytes\tisort_words\tqsort_words\tqsort_bytes\n";
+    const std::string s = "sortcost-score: ";
+    check_rows(SCORE_PATH,
+               {
+                   {{"--help"}, 0, "Usage: sortcost-score [--program NAME]... [--json] [--hidden] [-j N] PATH...\n...", ""},
+                   {{"--version"}, 0, std::string("sortcost-score ") + SORTCOST_VERSION + "\n", ""},
+                   {{}, 2, "", s + "no path to score\n" + try_help},
+                   {{"--program", "bubble_words", "x"}, 2, "",
+                    s + "no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + try_help},
+                   {{"--frobnicate", "x"}, 2, "", s + "unknown option '--frobnicate'\n" + try_help},
+                   {{"-j", "0", "x"}, 2, "", s + "--jobs must be a whole number from 1 to 1024, not '0'\n" + try_help},
+                   {{"--jobs=1025", "x"}, 2, "", s + "--jobs must be a whole number from 1 to 1024, not '1025'\n" + try_help},
+                   {{"-jx", "x"}, 2, "", s + "--jobs must be a whole number from 1 to 1024, not 'x'\n" + try_help},
+                   {{"x", "-j"}, 2, "", s + "option '--jobs' needs a value\n" + try_help},
+                   {{"--json=yes", "x"}, 2, "", s + "option '--json' takes no value\n" + try_help},
+                   // Options anywhere; repeats of a program count once, in the order given.
+                   {{"@/two", "--program", "qsort_words", "-j1", "--program=isort_words", "--program", "qsort_words"}, 0,
+                    "path\tbytes\tqsort_words\tisort_words\n@/two\t8\t12\t9\n", ""},
+                   // After "--", an option's name is a path.
+                   {{"--program", "qsort_bytes", "--", "--json"}, 1, "path\tbytes\tqsort_bytes\n--json\t\t2\n",
+                    s + "--json: open_file: No such file or directory\n"},
+                   // Names beginning with "." inside a folder only with --hidden;
+                   // paths escaped in rows and diagnostics alike.
+                   {{"--program", "qsort_bytes", "@/corpus"}, 1,
+                    "path\tbytes\tqsort_bytes\n@/corpus/a\\tb\\nc\t1\t6\n@/corpus/dangling\\nlink\t\t2\n"
+                    "@/corpus/not utf-8 \xff \"q\"\t1\t6\n",
+                    s + "@/corpus/dangling\\nlink: open_file: No such file or directory\n"},
+                   {{"--hidden", "--program", "qsort_bytes", "--json", "@/corpus/.state", "@/corpus/not utf-8 \xff \"q\""}, 0,
+                    "{\"path\":\"@/corpus/.state/copy\",\"bytes\":1,\"qsort_bytes\":6}\n"
+                    "{\"path\":\"@/corpus/not utf-8 \\udcff \\\"q\\\"\",\"bytes\":1,\"qsort_bytes\":6}\n",
+                    ""},
+                   // A read that ends short of the size is a failure row.
+                   {{"--program", "isort_words", "/dev/zero"}, 1, "path\tbytes\tisort_words\n/dev/zero\t\t2\n",
+                    s + "/dev/zero: fread: empty, or shorter than its size\n"},
+               },
+               dir);
+    auto full = run_program(SCORE_PATH, {dir.path + "/two"}, {.out = stdout_to::dev_full});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, s + "standard output: No space left on device\n");
+}
+
+// A file whose size says more than it holds, as sysfs files do.
+TEST(Score, ShortReadIsAFailure) {
+    const std::string sysfs = "/sys/devices/system/cpu/online";
+    struct stat st;
+    if (stat(sysfs.c_str(), &st) != 0 || st.st_size == 0) GTEST_SKIP() << "no sysfs file that claims a size";
+    auto r = run_program(SCORE_PATH, {"--program", "qsort_bytes", sysfs});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "path\tbytes\tqsort_bytes\n" + sysfs + "\t\t2\n");
+    EXPECT_EQ(r.err, "sortcost-score: " + sysfs + ": fread: empty, or shorter than its size\n");
 }
 
 }  // namespace

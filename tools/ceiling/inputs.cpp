@@ -5,7 +5,9 @@
 
 #include "sortcost/costs.h"
 
-std::size_t element_size(const std::string& program) { return program == "qsort_bytes" ? 1 : 4; }
+std::size_t element_size(const std::string& program) {
+    return sortcost::find_program(program.c_str())->element_size;
+}
 
 std::vector<unsigned char> input_of(const std::string& program, const std::vector<std::uint32_t>& values) {
     std::vector<unsigned char> out;
@@ -19,7 +21,5 @@ std::vector<unsigned char> input_of(const std::string& program, const std::vecto
 }
 
 std::uint64_t program_cost(const std::string& program, const std::vector<unsigned char>& in) {
-    if (program == "isort_words") return isort_words_cost(in.data(), in.size());
-    if (program == "qsort_words") return qsort_words_cost(in.data(), in.size());
-    return qsort_bytes_cost(in.data(), in.size());
+    return sortcost::find_program(program.c_str())->cost(in.data(), in.size());
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Bytes per element: 1 for qsort_bytes, 4 for the word programs.
+// Bytes per element: 1 for qsort_bytes, 4 for the word programs. `program`
+// is always one of sortcost::programs, checked where the command line is read.
 std::size_t element_size(const std::string& program);
 
 // A file holding `values`, one element each: little-endian words, or for

@@ -8,54 +8,85 @@
 //
 // Every cost printed is computed from the input's bytes with the in-process
 // entry points, so it is the number the program prints for them.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "costliest.h"
 #include "exhaustive.h"
 #include "growth.h"
 #include "inputs.h"
 #include "records.h"
+#include "safe_file.h"
+#include "sortcost/costs.h"
 
 namespace {
 
-const char* const programs[] = {"isort_words", "qsort_words", "qsort_bytes"};
+const char* const prog = "sortcost-ceiling";
 
-bool known_program(const std::string& p) { return p == programs[0] || p == programs[1] || p == programs[2]; }
+// The largest input `write` and `growth` make: costing a quicksort's input
+// of n elements takes time in n squared, a minute or more past this.
+constexpr std::uint64_t max_elements = 16384;
 
-int usage() {
-    std::fprintf(stderr,
-                 "Usage: sortcost-ceiling [--records DIR] write isort_words|qsort_words|qsort_bytes N FILE\n"
-                 "       sortcost-ceiling exhaustive N   (N from 1 to %d)\n"
-                 "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
-                 "       sortcost-ceiling [--records DIR] record isort_words|qsort_words|qsort_bytes FILE METHOD\n",
-                 exhaustive_max_elements);
-    return 2;
+const std::string help = std::string(
+    "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n"
+    "       sortcost-ceiling exhaustive N\n"
+    "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
+    "       sortcost-ceiling [--records DIR] record PROGRAM FILE METHOD\n"
+    "The costliest inputs known for isort_words, qsort_words and qsort_bytes.\n"
+    "\n"
+    "  write       write the costliest input known of N elements (1 to 16384)\n"
+    "              to FILE and print its cost, exact or best known\n"
+    "  exhaustive  prove the maximum cost of 1 to N elements (N up to ") +
+    std::to_string(exhaustive_max_elements) + ")\n" +
+    "  growth      print how the costs grow with n, up to MAX_N (16384)\n"
+    "  record      keep FILE as the record for its size if it costs more,\n"
+    "              with METHOD saying how it was found\n"
+    "\n"
+    "  --records DIR  the records folder (default: your own, made from the\n"
+    "                 installed records when `record` first needs it)\n"
+    "  --help         print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "\n"
+    "Exit status: 0, 1 if a file could not be read or written, 2 for a bad\n"
+    "command line.\n";
+
+// A program's name, or a usage error.
+const sortcost::program_info* program_arg(const std::string& name, int& status) {
+    const sortcost::program_info* p = sortcost::find_program(name.c_str());
+    if (!p) status = usage_error(prog, "no such program: '" + name + "' (isort_words, qsort_words or qsort_bytes)");
+    return p;
 }
 
-// A whole number from 0 to `max`, or -1.
-long long count_arg(const char* s, long long max) {
-    char* end = nullptr;
-    long long v = std::strtoll(s, &end, 10);
-    return *s && !*end && v >= 0 && v <= max ? v : -1;
+int fail(const std::string& what) {
+    std::fprintf(stderr, "%s: %s\n", prog, what.c_str());
+    return exit_failure;
 }
 
-int write(const std::string& program, std::size_t n, const char* path, const std::string& records_dir) {
-    ceiling_input c = costliest(program, n, read_records(records_dir), records_dir);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
-    if (!out.flush()) {
-        std::perror(path);
-        return 1;
-    }
+bool load(const std::string& dir, records_file& f) {
+    std::string error;
+    if (load_records(dir, f, error)) return true;
+    fail(error);
+    return false;
+}
+
+int write(const std::string& program, std::size_t n, const std::string& path, const std::string& records_dir) {
+    records_file f;
+    if (!load(records_dir, f)) return exit_failure;
+    ceiling_input c = costliest(program, n, f.rows, records_dir);
+    std::string error;
+    if (!write_file_atomically(path, std::string(c.bytes.begin(), c.bytes.end()), error))
+        return fail(escaped_path(error));
     std::printf("%s n=%zu cost=%llu %s (%s)\n", program.c_str(), n, static_cast<unsigned long long>(c.cost),
                 c.exact ? "exact maximum" : "best known", c.how.c_str());
     return 0;
@@ -79,70 +110,88 @@ std::string spelled(const std::string& program, const std::vector<unsigned char>
 }
 
 // Stores FILE as the record for its size when it costs more than the record
-// there; exact when that is proven, else best known.
-int add_record(const std::string& program, const char* path, const std::string& method, const std::string& dir) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::perror(path);
-        return 1;
+// there; exact when that is proven, else best known. The input is read as
+// the programs read it; the records change under the folder's lock, each
+// file replaced whole.
+int add_record(const std::string& program, const std::string& path, std::string method, const std::string& dir) {
+    unsigned char* data = nullptr;
+    const char* step = nullptr;
+    std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
+    if (size < 0) {
+        int err = errno;
+        return fail(escaped_path(path) + ": " + step + ": " +
+                    (err ? std::strerror(err) : "empty, or shorter than its size"));
     }
-    std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t n = bytes.size() / element_size(program);
-    bytes.resize(n * element_size(program));  // the bytes past the last whole word change nothing
+    std::vector<unsigned char> bytes(data, data + size);
+    std::free(data);
+    const std::size_t elem = element_size(program);
+    const std::size_t n = bytes.size() / elem;
+    if (n == 0) return fail(escaped_path(path) + ": not one whole element");
+    bytes.resize(n * elem);  // the bytes past the last whole word change nothing
     const std::uint64_t cost = program_cost(program, bytes);
+    if (cost == 0) return fail(escaped_path(path) + ": buf: " + std::strerror(errno));
 
-    std::vector<record> records = read_records(dir);
-    for (const record& r : records) {
-        if (r.program == program && r.elements == n && r.cost >= cost) {
-            std::printf("%s n=%zu cost=%llu: not above the record, %llu\n", program.c_str(), n,
-                        static_cast<unsigned long long>(cost), static_cast<unsigned long long>(r.cost));
-            return 0;
-        }
+    folder_lock lock(dir);
+    if (lock.error()) return fail(escaped_path(dir) + ": " + std::strerror(lock.error()));
+    records_file f;
+    if (!load(dir, f)) return exit_failure;
+    const record* old = nullptr;
+    for (const record& r : f.rows)
+        if (r.program == program && r.elements == n) old = &r;
+    if (old && old->cost >= cost) {
+        std::printf("%s n=%zu cost=%llu: not above the record, %llu\n", program.c_str(), n,
+                    static_cast<unsigned long long>(cost), static_cast<unsigned long long>(old->cost));
+        return 0;
     }
     bool exact = construction(program, n).exact;
-    if (!exact && n >= 1 && static_cast<int>(n) <= exhaustive_max_elements) {
+    if (!exact && n <= static_cast<std::size_t>(exhaustive_max_elements)) {
         std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
-        if (cost > max) {
-            std::fprintf(stderr, "sortcost-ceiling: %s costs %llu, above the exact maximum %llu\n", path,
-                         static_cast<unsigned long long>(cost), static_cast<unsigned long long>(max));
-            return 1;
-        }
+        if (cost > max)
+            return fail(escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
+                        std::to_string(max));
         exact = cost == max;
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "%s/n%05zu.bin", program.c_str(), n);
-    record r{program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
-    for (char& c : r.method)
+    for (char& c : method)
         if (c == '\t' || c == '\n' || c == '\r') c = ' ';  // one field of one row
-    std::error_code ec;
-    std::filesystem::create_directories(dir + "/" + program, ec);
-    std::ofstream file(dir + "/" + r.file, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush()) {
-        std::perror((dir + "/" + r.file).c_str());
-        return 1;
+    // A new name for each record, so that the table and the file it names
+    // always agree: the table is replaced only once the file is in place.
+    char name[96];
+    std::snprintf(name, sizeof name, "%s/n%05zu-c%llu.bin", program.c_str(), n, static_cast<unsigned long long>(cost));
+    record r{program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
+    std::string error;
+    const std::string folder = dir + "/" + program;
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return fail(escaped_path(folder) + ": " + std::strerror(errno));
+    if (!write_file_atomically(dir + "/" + r.file, std::string(bytes.begin(), bytes.end()), error))
+        return fail(escaped_path(error));
+    if (!write_file_atomically(dir + "/records.tsv", with_record(f, r), error)) {
+        unlink((dir + "/" + r.file).c_str());  // no row names it
+        return fail(escaped_path(error));
     }
-    std::erase_if(records, [&](const record& o) { return o.program == program && o.elements == n; });
-    records.push_back(r);
-    if (!write_records(dir, records)) {
-        std::perror((dir + "/records.tsv").c_str());
-        return 1;
+    if (old && old->file != r.file) {
+        bool shared = false;
+        for (const record& o : f.rows) shared = shared || (&o != old && o.file == old->file);
+        if (!shared) unlink((dir + "/" + old->file).c_str());
     }
     std::printf("%s n=%zu cost=%llu %s: %s\n", program.c_str(), n, static_cast<unsigned long long>(cost),
                 r.status.c_str(), r.file.c_str());
     return 0;
 }
 
+// Prints each maximum as it is proven; stops once standard output fails.
 void exhaustive(int max_n) {
+    progress_line progress;
     std::printf("program\tn\tmax\tstatus\truns\tseconds\twitness\n");
     for (int n = 1; n <= max_n; ++n) {
-        for (const char* program : programs) {
+        for (const sortcost::program_info& info : sortcost::programs) {
+            const char* program = info.name;
+            progress.show("exhaustive: " + std::string(program) + ", n = " + std::to_string(n) + " ...");
             auto start = std::chrono::steady_clock::now();
             exact_maximum m = exhaustive_maximum(program, n);
             double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("%s\t%d\t%llu\texact\t%llu\t%.2f\t%s\n", program, n, static_cast<unsigned long long>(m.cost),
                         static_cast<unsigned long long>(m.runs), seconds, spelled(program, m.witness).c_str());
-            std::fflush(stdout);
+            progress.clear();
+            if (!flush_output()) return;
         }
     }
 }
@@ -150,32 +199,56 @@ void exhaustive(int max_n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // A file-size limit is a write that fails, reported, not a signal.
+    std::signal(SIGXFSZ, SIG_IGN);
+    int handled;
+    cli_args args = parse_cli(argc, argv, prog, help.c_str(), {{"--records", 0, true}}, handled);
+    if (handled >= 0) return handled;
     std::string records_dir;
-    if (args.size() >= 2 && args[0] == "--records") {
-        records_dir = args[1];
-        args.erase(args.begin(), args.begin() + 2);
+    for (const auto& [name, value] : args.options) records_dir = value;
+    if (!records_dir.empty()) {
+        struct stat st;
+        if (stat(records_dir.c_str(), &st) != 0) return fail("--records " + escaped_path(records_dir) + ": " + std::strerror(errno));
+        if (!S_ISDIR(st.st_mode)) return fail("--records " + escaped_path(records_dir) + ": " + std::strerror(ENOTDIR));
     }
-    if (records_dir.empty()) records_dir = default_records_dir();
-    if (args.empty()) return usage();
-    if (args[0] == "write" && args.size() == 4 && known_program(args[1])) {
-        long long n = count_arg(args[2].c_str(), 1LL << 28);
-        if (n < 0) return usage();
-        return write(args[1], static_cast<std::size_t>(n), args[3].c_str(), records_dir);
-    }
-    if (args[0] == "exhaustive" && args.size() == 2) {
-        long long n = count_arg(args[1].c_str(), exhaustive_max_elements);
-        if (n < 1) return usage();
+    const std::vector<std::string>& a = args.operands;
+    if (a.empty()) return usage_error(prog, "no command (write, exhaustive, growth or record)");
+    const std::string& command = a[0];
+    auto count = [&](std::size_t i, std::uint64_t min, std::uint64_t max, const char* what, std::uint64_t& out) {
+        if (parse_count(a[i], min, max, out)) return true;
+        usage_error(prog, std::string(what) + " must be a whole number from " + std::to_string(min) + " to " +
+                              std::to_string(max) + ", not '" + a[i] + "'");
+        return false;
+    };
+    int status = 0;
+    std::uint64_t n = 0;
+    if (command == "write") {
+        if (a.size() != 4) return usage_error(prog, "write takes PROGRAM N FILE");
+        if (!program_arg(a[1], status)) return status;
+        if (!count(2, 1, max_elements, "N", n)) return exit_usage;
+        if (records_dir.empty()) records_dir = default_records_dir();
+        status = write(a[1], static_cast<std::size_t>(n), a[3], records_dir);
+    } else if (command == "exhaustive") {
+        if (a.size() != 2) return usage_error(prog, "exhaustive takes N");
+        if (!count(1, 1, static_cast<std::uint64_t>(exhaustive_max_elements), "N", n)) return exit_usage;
         exhaustive(static_cast<int>(n));
-        return 0;
+    } else if (command == "growth") {
+        if (a.size() > 2) return usage_error(prog, "growth takes at most MAX_N");
+        n = max_elements;
+        if (a.size() == 2 && !count(1, 1, max_elements, "MAX_N", n)) return exit_usage;
+        if (records_dir.empty()) records_dir = default_records_dir();
+        records_file f;
+        if (!load(records_dir, f)) return exit_failure;
+        print_growth(static_cast<std::size_t>(n), f.rows, records_dir);
+    } else if (command == "record") {
+        if (a.size() != 4) return usage_error(prog, "record takes PROGRAM FILE METHOD");
+        if (!program_arg(a[1], status)) return status;
+        if (a[3].empty()) return usage_error(prog, "METHOD must say how the input was found");
+        std::string error;
+        if (records_dir.empty() && !writable_records_dir(records_dir, error)) return fail(escaped_path(error));
+        status = add_record(a[1], a[2], a[3], records_dir);
+    } else {
+        return usage_error(prog, "no such command: '" + command + "' (write, exhaustive, growth or record)");
     }
-    if (args[0] == "record" && args.size() == 4 && known_program(args[1]))
-        return add_record(args[1], args[2].c_str(), args[3], records_dir);
-    if (args[0] == "growth" && args.size() <= 2) {
-        long long n = args.size() == 2 ? count_arg(args[1].c_str(), 1LL << 20) : 16384;
-        if (n < 0) return usage();
-        print_growth(static_cast<std::size_t>(n), read_records(records_dir), records_dir);
-        return 0;
-    }
-    return usage();
+    return finish_output(prog, status);
 }

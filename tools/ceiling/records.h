@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The record inputs: the costliest input known for each program and size,
-// with how it was found, in records/records.tsv beside the input files.
+// with how it was found, in records.tsv beside the input files.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +17,34 @@ struct record {
     std::string file;    // relative to the records folder
 };
 
-// The records in `dir`/records.tsv; none when there is no such file.
-std::vector<record> read_records(const std::string& dir);
+// records.tsv as it stands: every line kept as written (the header, `#`
+// comments, rows), and the rows parsed.
+struct records_file {
+    std::vector<std::string> lines;
+    std::vector<record> rows;
+    std::vector<std::size_t> row_lines;  // the line of each row
+};
 
-// Rewrites `dir`/records.tsv with these rows, by program and size.
-bool write_records(const std::string& dir, std::vector<record> records);
+// Reads `dir`/records.tsv whole. A folder without one holds no records. Any
+// line that is neither the header, a `#` comment nor a whole row is refused:
+// false, with `error` naming the file and line.
+bool load_records(const std::string& dir, records_file& out, std::string& error);
+
+// The file's text with `r` in place of the row for its program and size, or
+// added among the rows in order of program and size; every other line as it
+// was.
+std::string with_record(const records_file& f, const record& r);
 
 // The input bytes of a record.
 std::vector<unsigned char> record_bytes(const std::string& dir, const record& r);
 
-// Where the records are when none is named: installed with the program
-// (PREFIX/share/sortcost/records), else this source tree's records folder.
+// Where the records are when none is named. Installed, the user's own folder
+// ($XDG_DATA_HOME/sortcost/records, by default ~/.local/share/sortcost/records)
+// once it exists, else the installed one (PREFIX/share/sortcost/records);
+// in a build tree, the source tree's.
 std::string default_records_dir();
+
+// The folder `record` writes to when none is named: as default_records_dir,
+// but an installed program makes the user's own folder, starting from a copy
+// of the installed records. False, with `error`, if it cannot.
+bool writable_records_dir(std::string& dir, std::string& error);

@@ -17,7 +17,7 @@ struct entry {
 };
 
 // The entries of `dir` but . and .., sorted; false (errno set) if it cannot be listed.
-bool list(const std::string& dir, std::vector<entry>& out) {
+bool list(const std::string& dir, bool hidden, std::vector<entry>& out) {
     DIR* d = opendir(dir.c_str());
     if (!d) return false;
     for (;;) {
@@ -25,7 +25,7 @@ bool list(const std::string& dir, std::vector<entry>& out) {
         dirent* e = readdir(d);
         if (!e) break;
         std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == ".." || (!hidden && name[0] == '.')) continue;
         bool directory = e->d_type == DT_DIR;
         bool link = e->d_type == DT_LNK;
         struct stat st;
@@ -44,10 +44,10 @@ bool list(const std::string& dir, std::vector<entry>& out) {
     return err == 0;
 }
 
-void walk_directory(const std::string& dir, const std::function<void(const std::string&)>& file,
+void walk_directory(const std::string& dir, bool hidden, const std::function<void(const std::string&)>& file,
                     const std::function<void(const std::string&, int)>& unlisted) {
     std::vector<entry> entries;
-    if (!list(dir, entries)) {
+    if (!list(dir, hidden, entries)) {
         unlisted(dir, errno);
         return;
     }
@@ -55,7 +55,7 @@ void walk_directory(const std::string& dir, const std::function<void(const std::
     for (const entry& e : entries) {
         std::string path = prefix + e.name;
         if (e.directory)
-            walk_directory(path, file, unlisted);
+            walk_directory(path, hidden, file, unlisted);
         else
             file(path);
     }
@@ -63,20 +63,20 @@ void walk_directory(const std::string& dir, const std::function<void(const std::
 
 }  // namespace
 
-void walk_corpus(const std::string& root, const std::function<void(const std::string&)>& file,
+void walk_corpus(const std::string& root, bool hidden, const std::function<void(const std::string&)>& file,
                  const std::function<void(const std::string&, int)>& unlisted) {
     struct stat st;
     if (!root.empty() && stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        walk_directory(root, file, unlisted);
+        walk_directory(root, hidden, file, unlisted);
     else
         file(root);
 }
 
-std::vector<corpus_entry> list_corpus(const std::vector<std::string>& roots) {
+std::vector<corpus_entry> list_corpus(const std::vector<std::string>& roots, bool hidden) {
     std::vector<corpus_entry> entries;
     for (const std::string& root : roots)
         walk_corpus(
-            root, [&](const std::string& path) { entries.push_back({path, 0}); },
+            root, hidden, [&](const std::string& path) { entries.push_back({path, 0}); },
             [&](const std::string& dir, int err) { entries.push_back({dir, err}); });
     return entries;
 }

@@ -2,6 +2,7 @@
 #include "scoring.h"
 
 #include <pthread.h>
+#include <sys/stat.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -20,8 +21,14 @@ score_row score_file(const std::string& path, const std::vector<std::size_t>& co
     const char* step = nullptr;
     std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
     // An empty file is readable: it has no bytes to sort, and every program
-    // reports what it reports for a read that ends at once.
-    row.readable = size >= 0 || (std::strcmp(step, "fread") == 0 && errno == 0);
+    // reports what it reports for a read that ends at once. A read that ends
+    // short of a size above 0 (a file being rewritten, a sysfs file, a
+    // device) is not.
+    int err = errno;
+    struct stat st;
+    row.readable = size >= 0 || (std::strcmp(step, "fread") == 0 && err == 0 && stat(path.c_str(), &st) == 0 &&
+                                 S_ISREG(st.st_mode) && st.st_size == 0);
+    errno = err;
     if (size < 0) {
         if (!row.readable) {
             row.failed_step = step;
@@ -44,7 +51,7 @@ score_row score_file(const std::string& path, const std::vector<std::size_t>& co
 }
 
 std::string read_error(const score_row& row) {
-    return std::string(row.failed_step) + ": " + std::strerror(row.error);
+    return std::string(row.failed_step) + ": " + (row.error ? std::strerror(row.error) : short_read);
 }
 
 void score_corpus(const std::vector<corpus_entry>& entries, const std::vector<std::size_t>& columns,

@@ -24,6 +24,9 @@ struct score_row {
     int error = 0;
 };
 
+// What a read that ends early (fread with no error number) is called.
+inline constexpr const char* short_read = "empty, or shorter than its size";
+
 // The row of the file at `path`, with the costs of the programs whose
 // indices (into sortcost::programs) are in `columns`; the others stay 0.
 score_row score_file(const std::string& path, const std::vector<std::size_t>& columns);

@@ -1,22 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "rows.h"
 
+#include "cli.h"
+
 #include <cinttypes>
 #include <cstdio>
 
 namespace {
-
-// A path in a TSV field: backslash, tab, newline and carriage return are
-// written as \\, \t, \n and \r, so every row stays one line of fields.
-void put_tsv(std::string& out, const std::string& s) {
-    for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
-}
 
 // Length of the valid UTF-8 sequence at s[i], or 0.
 std::size_t utf8_length(const std::string& s, std::size_t i) {
@@ -84,7 +74,7 @@ void format_header(std::string& out, const row_format& format) {
 
 void format_row(std::string& out, const row_format& format, const score_row& row) {
     if (!format.json) {
-        put_tsv(out, row.path);
+        out += escaped_path(row.path);
         out += '\t';
         // An unreadable file's size is unknown: the field stays empty.
         if (row.readable) put_number(out, row.bytes);
