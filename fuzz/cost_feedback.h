@@ -27,6 +27,9 @@ inline constexpr std::uint64_t exact_below = 1u << 14;
 inline constexpr int per_doubling = 1 << 10;
 inline constexpr int levels = 1 << 15;
 inline constexpr int markers = levels / 8;
+// How often a level's marker is called, by the level's last three bits: one
+// count in each of the engines' eight hit-count ranges.
+inline constexpr int calls_per_level[8] = {1, 2, 3, 4, 8, 16, 32, 128};
 
 inline int level(std::uint64_t cost) {
     if (cost < exact_below) return static_cast<int>(cost);
@@ -64,9 +67,8 @@ inline const bool print_best_at_exit = std::atexit(print_best) == 0;
 inline void report(const char* harness, std::uint64_t cost) {
 #ifndef SORTCOST_NO_COST_FEEDBACK  // for measuring what the feedback brings
     static constexpr auto table = marker_table(std::make_integer_sequence<int, markers>{});
-    static constexpr int calls[8] = {1, 2, 3, 4, 8, 16, 32, 128};
     const int l = level(cost);
-    for (int i = 0; i < calls[l & 7]; ++i) table[static_cast<std::size_t>(l >> 3)]();
+    for (int i = 0; i < calls_per_level[l & 7]; ++i) table[static_cast<std::size_t>(l >> 3)]();
 #endif
     harness_name = harness;
     best_cost = std::max(best_cost, cost);
