@@ -142,6 +142,8 @@ TEST(CeilingTool, RecordKeepsOnlyWhatCostsMore) {
     EXPECT_EQ(second.out, "qsort_words n=3 cost=37 exact: qsort_words/n00003-c37.bin\n") << second.err;
     auto third = record(cheap);
     EXPECT_EQ(third.out, "qsort_words n=3 cost=13: not above the record, 37\n");
+    auto again = record(costly);
+    EXPECT_EQ(again.out, "qsort_words n=3 cost=37: not above the record, 37\n") << "a tie is no record";
     EXPECT_EQ(read_file(records + "/records.tsv"),
               header + "# found on a Tuesday\nqsort_words\t3\t12\t37\texact\tby hand\tqsort_words/n00003-c37.bin\n" +
                   "qsort_bytes\t1\t1\t6\texact\tby hand\tb1.bin\n");
