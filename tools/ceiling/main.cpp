@@ -131,49 +131,24 @@ int add_record(const std::string& program, const std::string& path, std::string 
     const std::uint64_t cost = program_cost(program, bytes);
     if (cost == 0) return fail(escaped_path(path) + ": buf: " + std::strerror(errno));
 
-    folder_lock lock(dir);
-    if (lock.error()) return fail(escaped_path(dir) + ": " + std::strerror(lock.error()));
-    records_file f;
-    if (!load(dir, f)) return exit_failure;
-    const record* old = nullptr;
-    for (const record& r : f.rows)
-        if (r.program == program && r.elements == n) old = &r;
-    if (old && old->cost >= cost) {
-        std::printf("%s n=%zu cost=%llu: not above the record, %llu\n", program.c_str(), n,
-                    static_cast<unsigned long long>(cost), static_cast<unsigned long long>(old->cost));
-        return 0;
-    }
-    bool exact = construction(program, n).exact;
-    if (!exact && n <= static_cast<std::size_t>(exhaustive_max_elements)) {
-        std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
-        if (cost > max)
-            return fail(escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
-                        std::to_string(max));
-        exact = cost == max;
-    }
-    for (char& c : method)
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';  // one field of one row
-    // A new name for each record, so that the table and the file it names
-    // always agree: the table is replaced only once the file is in place.
-    char name[96];
-    std::snprintf(name, sizeof name, "%s/n%05zu-c%llu.bin", program.c_str(), n, static_cast<unsigned long long>(cost));
-    record r{program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
-    std::string error;
-    const std::string folder = dir + "/" + program;
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return fail(escaped_path(folder) + ": " + std::strerror(errno));
-    if (!write_file_atomically(dir + "/" + r.file, std::string(bytes.begin(), bytes.end()), error))
-        return fail(escaped_path(error));
-    if (!write_file_atomically(dir + "/records.tsv", with_record(f, r), error)) {
-        unlink((dir + "/" + r.file).c_str());  // no row names it
-        return fail(escaped_path(error));
-    }
-    if (old && old->file != r.file) {
-        bool shared = false;
-        for (const record& o : f.rows) shared = shared || (&o != old && o.file == old->file);
-        if (!shared) unlink((dir + "/" + old->file).c_str());
-    }
-    std::printf("%s n=%zu cost=%llu %s: %s\n", program.c_str(), n, static_cast<unsigned long long>(cost),
-                r.status.c_str(), r.file.c_str());
+    std::string message;
+    int status = store_record(
+        program, bytes, cost, method, dir,
+        [&](bool& exact, std::string& why) {
+            exact = construction(program, n).exact;
+            if (exact || n > static_cast<std::size_t>(exhaustive_max_elements)) return true;
+            std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
+            if (cost > max) {
+                why = escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
+                      std::to_string(max);
+                return false;
+            }
+            exact = cost == max;
+            return true;
+        },
+        message);
+    if (status != 0) return fail(message);
+    std::printf("%s\n", message.c_str());
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,17 @@ std::vector<unsigned char> record_bytes(const std::string& dir, const record& r)
 // once it exists, else the installed one (PREFIX/share/sortcost/records);
 // in a build tree, the source tree's.
 std::string default_records_dir();
+
+// Stores `bytes` (whole elements of `program`, costing `cost`, read from
+// `source`) as the record for its size in `dir` if it costs more than the
+// record there, under the folder's lock, each file replaced whole, every
+// other line of records.tsv kept. `judge` is asked only when it does: it
+// sets whether the cost is proven the maximum, or refuses (false, with a
+// reason in `message`). Returns exit_failure with `message` naming what
+// failed, else 0 with `message` saying what was done.
+int store_record(const std::string& program, const std::vector<unsigned char>& bytes, std::uint64_t cost,
+                 std::string method, const std::string& dir, const std::function<bool(bool& exact, std::string& why)>& judge,
+                 std::string& message);
 
 // The folder `record` writes to when none is named: as default_records_dir,
 // but an installed program makes the user's own folder, starting from a copy

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "cli.h"
 #include "safe_file.h"
 #include "sortcost/costs.h"
 
@@ -207,4 +208,52 @@ bool writable_records_dir(std::string& dir, std::string& error) {
     bool ok = false;
     std::string text = read_whole(installed + "/records.tsv", ok);
     return write_file_atomically(dir + "/records.tsv", text, error);
+}
+
+int store_record(const std::string& program, const std::vector<unsigned char>& bytes, std::uint64_t cost,
+                 std::string method, const std::string& dir, const std::function<bool(bool& exact, std::string& why)>& judge,
+                 std::string& message) {
+    const std::uint64_t n = bytes.size() / sortcost::find_program(program.c_str())->element_size;
+    auto failed = [&](const std::string& why) {
+        message = why;
+        return exit_failure;
+    };
+    folder_lock lock(dir);
+    if (lock.error()) return failed(escaped_path(dir) + ": " + std::strerror(lock.error()));
+    records_file f;
+    std::string error;
+    if (!load_records(dir, f, error)) return failed(error);
+    const record* old = nullptr;
+    for (const record& r : f.rows)
+        if (r.program == program && r.elements == n) old = &r;
+    if (old && old->cost >= cost) {
+        message = program + " n=" + std::to_string(n) + " cost=" + std::to_string(cost) + ": not above the record, " +
+                  std::to_string(old->cost);
+        return 0;
+    }
+    bool exact = false;
+    if (!judge(exact, error)) return failed(error);
+    for (char& c : method)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';  // one field of one row
+    // A new name for each record, so that the table and the file it names
+    // always agree: the table is replaced only once the file is in place.
+    std::string digits = std::to_string(n);
+    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+    const std::string name = program + "/n" + digits + "-c" + std::to_string(cost) + ".bin";
+    record r{program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
+    const std::string folder = dir + "/" + program;
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return failed(escaped_path(folder) + ": " + std::strerror(errno));
+    if (!write_file_atomically(dir + "/" + r.file, std::string(bytes.begin(), bytes.end()), error))
+        return failed(escaped_path(error));
+    if (!write_file_atomically(dir + "/records.tsv", with_record(f, r), error)) {
+        unlink((dir + "/" + r.file).c_str());  // no row names it
+        return failed(escaped_path(error));
+    }
+    if (old && old->file != r.file) {
+        bool shared = false;
+        for (const record& o : f.rows) shared = shared || (&o != old && o.file == old->file);
+        if (!shared) unlink((dir + "/" + old->file).c_str());
+    }
+    message = program + " n=" + std::to_string(n) + " cost=" + std::to_string(cost) + " " + r.status + ": " + r.file;
+    return 0;
 }

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+// sortcost-search: it reaches the exact maxima of small inputs, its inputs
+// cost what it says through the programs, a seeded run repeats, and it keeps
+// a record only by beating it.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+// The exact rows of the records: program and n to the maximum.
+std::map<std::pair<std::string, int>, std::string> exact_maxima() {
+    std::map<std::pair<std::string, int>, std::string> out;
+    std::istringstream in(slurp(std::string(RECORDS_DIR) + "/records.tsv"));
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+        if (f.size() == 7 && f[4] == "exact") out[{f[0], std::stoi(f[1])}] = f[3];
+    }
+    return out;
+}
+
+const std::map<std::string, std::string> programs = {{"qsort_words", QSORT_WORDS_PATH}, {"qsort_bytes", QSORT_BYTES_PATH}};
+
+TEST(Search, ReachesTheExactMaxima) {
+    const auto maxima = exact_maxima();
+    scratch_dir dir;
+    for (const auto& [program, exe] : programs) {
+        for (int n = 1; n <= 7; ++n) {
+            const std::string& max = maxima.at({program, n});
+            const std::string out = dir.path + "/" + program + std::to_string(n);
+            auto r = run_program(SEARCH_PATH, {program, std::to_string(n), "--fresh", "--threads", "1", "--time", "60",
+                                               "--target", max, "--out", out});
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out.rfind(program + " n=" + std::to_string(n) + " cost=" + max + " exact maximum (", 0), 0u)
+                << r.out;
+            EXPECT_EQ(run_program(exe, {out}).out, "[COST] " + max + "\n") << program << " " << n;
+        }
+    }
+}
+
+TEST(Search, SeededRunRepeats) {
+    scratch_dir dir;
+    for (const char* program : {"qsort_words", "qsort_bytes"}) {
+        std::vector<std::string> found;
+        for (int run = 0; run < 2; ++run) {
+            const std::string out = dir.path + "/run" + std::to_string(run);
+            auto r = run_program(SEARCH_PATH, {program, "24", "--fresh", "--threads", "1", "--seed", "7", "--time", "0",
+                                               "--evaluations", "30000", "--out", out});
+            EXPECT_EQ(r.status, 0) << r.err;
+            found.push_back(slurp(out));
+            EXPECT_EQ(found.back().size(), std::string(program) == "qsort_bytes" ? 24u : 96u);
+        }
+        EXPECT_EQ(found[0], found[1]) << program;
+    }
+}
+
+TEST(Search, KeepsARecordOnlyByBeatingIt) {
+    scratch_dir dir;
+    ASSERT_EQ(mkdir((dir.path + "/records").c_str(), 0700), 0);
+    // A weak record for 16 words: the words 0 to 15 in order.
+    std::vector<std::uint32_t> sorted;
+    for (std::uint32_t i = 0; i < 16; ++i) sorted.push_back(i);
+    auto weak = run_program(QSORT_WORDS_PATH, {dir.write("sorted", words_bytes(sorted))});
+    const std::string weak_cost = weak.out.substr(7, weak.out.size() - 8);
+    dir.write("records/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                                     "qsort_words\t16\t64\t" + weak_cost + "\tbest-known\tin order\tw16.bin\n");
+    dir.write("records/w16.bin", words_bytes(sorted));
+    auto r = run_program(SEARCH_PATH, {"qsort_words", "16", "--records", dir.path + "/records", "--time", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto cost_at = r.out.find(" cost=");
+    ASSERT_NE(cost_at, std::string::npos) << r.out;
+    const std::string cost = r.out.substr(cost_at + 6, r.out.find(' ', cost_at + 6) - cost_at - 6);
+    EXPECT_GT(std::stoull(cost), std::stoull(weak_cost));
+    const std::string file = "qsort_words/n00016-c" + cost + ".bin";
+    EXPECT_NE(r.out.find("qsort_words n=16 cost=" + cost + " best-known: " + file + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(run_program(QSORT_WORDS_PATH, {dir.path + "/records/" + file}).out, "[COST] " + cost + "\n");
+    EXPECT_NE(slurp(dir.path + "/records/records.tsv").find("\tbest-known\tsortcost-search qsort_words 16 "),
+              std::string::npos);
+}
+
+TEST(Search, CommandLines) {
+    scratch_dir dir;
+    const std::string s = "sortcost-search: ", help = "Try 'sortcost-search --help'.\n";
+    check_rows(SEARCH_PATH,
+               {
+                   {{"--help"}, 0, "Usage: sortcost-search [OPTION]... PROGRAM N\n...", ""},
+                   {{"qsort_words"}, 2, "", s + "give PROGRAM and N\n" + help},
+                   {{"bubble_words", "5"}, 2, "", s + "no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + help},
+                   {{"qsort_words", "0"}, 2, "", s + "N must be a whole number from 1 to 16384, not '0'\n" + help},
+                   {{"qsort_words", "5", "--time", "0"}, 2, "", s + "with --time 0, give --target or --evaluations, or it never stops\n" + help},
+                   {{"qsort_words", "5", "--threads", "0"}, 2, "", s + "--threads must be a whole number from 1 to 1024, not '0'\n" + help},
+                   {{"qsort_words", "5", "--records", "@/missing"}, 1, "", s + "--records @/missing: No such file or directory\n"},
+                   // isort_words has a closed form: every pair out of order.
+                   {{"isort_words", "100", "--out", "@/i100"}, 0, "isort_words n=100 cost=5154 exact maximum (...", ""},
+               },
+               dir);
+    EXPECT_EQ(run_program(ISORT_WORDS_PATH, {dir.path + "/i100"}).out, "[COST] 5154\n");
+}
+
+}  // namespace
