@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -106,6 +108,30 @@ TEST(CeilingTool, CommandLines) {
                     "qsort_words n=2 cost=12 exact maximum (...", ""},
                },
                dir);
+}
+
+// A size with no record gets no less than a smaller size's record.
+TEST(CeilingTool, WriteWithoutARecordBeatsSmallerRecords) {
+    std::ifstream table(std::string(RECORDS_DIR) + "/records.tsv");
+    std::map<std::string, std::vector<std::pair<std::uint64_t, std::uint64_t>>> rows;  // program: (n, cost)
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream f(line);
+        std::string program, n, bytes, cost;
+        std::getline(f, program, '\t') && std::getline(f, n, '\t') && std::getline(f, bytes, '\t') && std::getline(f, cost, '\t');
+        if (program != "program" && !program.empty() && program[0] != '#') rows[program].push_back({std::stoull(n), std::stoull(cost)});
+    }
+    scratch_dir dir;
+    for (const char* program : {"qsort_words", "qsort_bytes"}) {
+        for (std::uint64_t n : {11, 12, 13, 17, 20, 33, 65}) {
+            std::uint64_t floor = 0;
+            for (auto [m, cost] : rows[program]) floor = m < n ? std::max(floor, cost) : floor;
+            auto r = run_program(CEILING_PATH, {"write", program, std::to_string(n), dir.path + "/w"});
+            ASSERT_EQ(r.status, 0) << r.err;
+            auto at = r.out.find(" cost=");
+            ASSERT_NE(at, std::string::npos) << r.out;
+            EXPECT_GE(std::stoull(r.out.substr(at + 6)), floor) << program << " " << n << ": " << r.out;
+        }
+    }
 }
 
 // Output that cannot be written is a failure, not a success with nothing.

@@ -4,8 +4,10 @@
 #include <algorithm>
 
 #include "adversary.h"
+#include "anneal.h"
 #include "exhaustive.h"
 #include "inputs.h"
+#include "outcomes.h"
 
 ceiling_input adversary_input(const std::string& program, std::size_t n) {
     ceiling_input c;
@@ -58,9 +60,76 @@ ceiling_input construction(const std::string& program, std::size_t n) {
     return half_turns.cost > adversary.cost ? half_turns : adversary;
 }
 
+namespace {
+
+// For a size with no record: the nearest smaller record, grown to n
+// elements in a few ways (copies of its last or first element, new
+// elements above or below all others, its pattern repeated), the costliest
+// of those, and then a short search from it and from `start`, the same
+// every run (one thread, a fixed seed, a budget of inputs that shrinks with
+// n squared, as each costs more).
+ceiling_input grown(const std::string& program, std::size_t n, const std::vector<record>& records,
+                    const std::string& records_dir, const ceiling_input& start) {
+    const record* nearest = nullptr;
+    for (const record& r : records)
+        if (r.program == program && r.elements < n && r.elements > 0 && (!nearest || r.elements > nearest->elements))
+            nearest = &r;
+    const sortcost::program_info* p = sortcost::find_program(program.c_str());
+    const std::size_t elem = p->element_size;
+    std::vector<outcome_input> tries;
+    if (nearest) {
+        const outcome_input from = describe(record_bytes(records_dir, *nearest), elem);
+        const std::size_t m = from.rank.size();
+        if (m > 0) {
+            std::uint32_t top_rank = *std::max_element(from.rank.begin(), from.rank.end());
+            for (int way = 0; way < 5; ++way) {
+                outcome_input t = from;
+                for (std::size_t i = m; i < n; ++i) {
+                    std::size_t copy = way == 0 ? m - 1 : way == 4 ? i % m : 0;
+                    std::uint32_t rank = way == 2 ? top_rank + static_cast<std::uint32_t>(i - m + 1) : from.rank[copy];
+                    if (way == 3) rank = 0;
+                    if (elem == 1) rank = std::min<std::uint32_t>(rank, 255);
+                    t.rank.push_back(rank);
+                    t.top.push_back(from.top[copy]);
+                }
+                if (way == 1) {  // the copies go in front instead
+                    std::rotate(t.rank.begin(), t.rank.begin() + static_cast<std::ptrdiff_t>(m), t.rank.end());
+                    std::rotate(t.top.begin(), t.top.begin() + static_cast<std::ptrdiff_t>(m), t.top.end());
+                }
+                tries.push_back(t);
+            }
+        }
+    }
+    ceiling_input best = start;
+    for (const outcome_input& t : tries) {
+        std::vector<unsigned char> bytes = realise(t, elem);
+        std::uint64_t cost = program_cost(program, bytes);
+        if (cost > best.cost)
+            best = {bytes, cost, false, "the record of " + std::to_string(nearest->elements) + " grown to " + std::to_string(n)};
+    }
+    if (n > 1024) return best;
+    search_options o;
+    o.program = p;
+    o.n = n;
+    o.threads = 1;
+    o.seed = 1;
+    o.evaluations = std::clamp<std::uint64_t>(200000000 / (n * n), 500, 200000);
+    o.starts = {describe(best.bytes, elem), describe(start.bytes, elem)};
+    search_result r = anneal(o, nullptr);
+    if (r.cost > best.cost)
+        best = {realise(r.best, elem), r.cost, false,
+                best.how + ", then annealed over " + std::to_string(r.evaluations) + " inputs (one thread, seed 1)"};
+    return best;
+}
+
+}  // namespace
+
 ceiling_input costliest(const std::string& program, std::size_t n, const std::vector<record>& records,
-                        const std::string& records_dir, std::size_t search_up_to) {
+                        const std::string& records_dir, std::size_t search_up_to, bool grow) {
     ceiling_input best = construction(program, n);
+    bool recorded = false;
+    for (const record& r : records) recorded = recorded || (r.program == program && r.elements == n);
+    if (grow && !recorded && !best.exact) best = grown(program, n, records, records_dir, best);
     for (const record& r : records) {
         if (r.program != program || r.elements != n) continue;
         ceiling_input c;

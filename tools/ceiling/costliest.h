@@ -28,8 +28,10 @@ ceiling_input adversary_input(const std::string& program, std::size_t n);
 // ways of folding its values into bytes.
 ceiling_input construction(const std::string& program, std::size_t n);
 
-// The costliest of: the construction, every record for n elements, and for
-// at most `search_up_to` elements with no exact record, the exact maximum
-// found by search. Every cost is recomputed from the bytes.
+// The costliest of: the construction, every record for n elements, with
+// `grow` and no record for n, the nearest smaller record grown to n and
+// searched from briefly, and for at most `search_up_to` elements with no
+// exact record, the exact maximum found by search. Every cost is recomputed
+// from the bytes.
 ceiling_input costliest(const std::string& program, std::size_t n, const std::vector<record>& records,
-                        const std::string& records_dir, std::size_t search_up_to = 8);
+                        const std::string& records_dir, std::size_t search_up_to = 8, bool grow = true);

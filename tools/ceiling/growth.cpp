@@ -45,7 +45,7 @@ void print_growth(std::size_t max_n, const std::vector<record>& records, const s
                 row(program, shape, n, program_cost(program, shaped(program, shape, n)));
             // The adversary plays against the quicksort's questions only.
             if (std::string(program) != "isort_words") row(program, "adversary", n, adversary_input(program, n).cost);
-            row(program, "best-known", n, costliest(program, n, records, records_dir, 0).cost);
+            row(program, "best-known", n, costliest(program, n, records, records_dir, 0, false).cost);
             std::fflush(stdout);
         }
         for (const record& r : records)

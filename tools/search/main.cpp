@@ -192,9 +192,13 @@ int main(int argc, char** argv) {
     if (!out_path.empty() && !write_file_atomically(out_path, std::string(bytes.begin(), bytes.end()), error))
         status = fail(escaped_path(error));
     if (!records_dir.empty() && (!known || best.cost > known->cost)) {
-        char method[160];
-        std::snprintf(method, sizeof method, "sortcost-search %s %zu --time %.0f --threads %u --seed %llu",
-                      o.program->name, o.n, o.seconds, o.threads, static_cast<unsigned long long>(o.seed));
+        // How to find it again: the command, and where it started.
+        std::string method = std::string("sortcost-search ") + o.program->name + " " + std::to_string(o.n) + " --time " +
+                             std::to_string(static_cast<long long>(o.seconds)) + " --threads " + std::to_string(o.threads) +
+                             " --seed " + std::to_string(o.seed) + (fresh ? " --fresh" : "") + ": " +
+                             count_text(best.evaluations) + " inputs in " +
+                             std::to_string(static_cast<long long>(best.seconds + 0.5)) + " s";
+        if (known && !fresh) method += ", from the record then held (cost " + std::to_string(known->cost) + ")";
         std::string message;
         if (store_record(o.program->name, bytes, best.cost, method, records_dir,
                          [&](bool& is_exact, std::string&) {

@@ -2,12 +2,12 @@
 #include "anneal.h"
 
 #include <pthread.h>
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -237,17 +237,20 @@ search_result anneal(const search_options& o,
         threads.push_back(th);
     }
     // A reporter that sleeps between looks: it takes no core from the search.
-    std::atomic<bool> done{false};
-    struct report_args {
+    struct reporting_state {
         shared_state* sh;
-        std::atomic<bool>* done;
         const std::function<void(std::uint64_t, double, std::uint64_t)>* progress;
-    } args{&sh, &done, &progress};
+        std::mutex m;
+        std::condition_variable wake;
+        bool done = false;
+    } rs{&sh, &progress, {}, {}, false};
     auto report = [](void* a) -> void* {
-        auto* r = static_cast<report_args*>(a);
-        while (!r->done->load()) {
-            timespec pause{0, 100000000};
-            nanosleep(&pause, nullptr);
+        auto* r = static_cast<reporting_state*>(a);
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(r->m);
+                if (r->wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return r->done; })) return nullptr;
+            }
             std::uint64_t best;
             {
                 std::lock_guard<std::mutex> lock(r->sh->m);
@@ -255,15 +258,18 @@ search_result anneal(const search_options& o,
             }
             (*r->progress)(best, r->sh->elapsed(), r->sh->evaluations.load());
         }
-        return nullptr;
     };
     pthread_t reporter;
-    const bool reporting = progress && pthread_create(&reporter, nullptr, report, &args) == 0;
+    const bool reporting = progress && pthread_create(&reporter, nullptr, report, &rs) == 0;
     walkers[0].run();
     for (pthread_t th : threads) pthread_join(th, nullptr);
     search_result r;
     r.seconds = sh.elapsed();
-    done = true;
+    {
+        std::lock_guard<std::mutex> lock(rs.m);
+        rs.done = true;
+    }
+    rs.wake.notify_one();
     if (reporting) pthread_join(reporter, nullptr);
     r.best = sh.best;
     r.cost = sh.best_cost;
