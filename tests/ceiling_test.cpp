@@ -88,8 +88,9 @@ TEST(CeilingTool, CommandLines) {
                    {{"frobnicate"}, 2, "", "sortcost-ceiling: no such command: 'frobnicate' (write, exhaustive, growth or record)\n" + try_help},
                    {{"--frobnicate", "exhaustive", "3"}, 2, "", "sortcost-ceiling: unknown option '--frobnicate'\n" + try_help},
                    {{"exhaustive"}, 2, "", "sortcost-ceiling: exhaustive takes N\n" + try_help},
-                   {{"exhaustive", "0"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 10, not '0'\n" + try_help},
-                   {{"exhaustive", "11"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 10, not '11'\n" + try_help},
+                   {{"exhaustive", "0"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 13, not '0'\n" + try_help},
+                   {{"exhaustive", "14"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 13, not '14'\n" + try_help},
+                   {{"exhaustive", "--part", "4/3", "5"}, 2, "", "sortcost-ceiling: --part must be K/N with 1 <= K <= N, not '4/3'\n" + try_help},
                    {{"write", "bubble_words", "5", "@/out"}, 2, "",
                     "sortcost-ceiling: no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + try_help},
                    {{"write", "qsort_words", "0", "@/out"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 16384, not '0'\n" + try_help},
@@ -108,6 +109,44 @@ TEST(CeilingTool, CommandLines) {
                     "qsort_words n=2 cost=12 exact maximum (...", ""},
                },
                dir);
+}
+
+// The search split into parts, run apart and merged, proves what one run
+// proves; a missing part is refused.
+TEST(CeilingTool, PartsMergeToTheWholeSearch) {
+    scratch_dir dir;
+    auto columns = [](const std::string& tsv) {  // all but the time
+        std::string out;
+        std::istringstream in(tsv);
+        for (std::string line; std::getline(in, line);) out += line.substr(0, line.rfind('\t', line.rfind('\t') - 1)) + "\n";
+        return out;
+    };
+    auto whole = run_program(CEILING_PATH, {"exhaustive", "7", "--threads", "2"});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    std::vector<std::string> files;
+    for (int k = 1; k <= 3; ++k) {
+        auto part = run_program(CEILING_PATH, {"exhaustive", "--part", std::to_string(k) + "/3", "7"});
+        ASSERT_EQ(part.status, 0) << part.err;
+        files.push_back(dir.write("part" + std::to_string(k), part.out));
+    }
+    auto merged = run_program(CEILING_PATH, {"merge", files[0], files[1], files[2]});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    // merge orders its rows by program name, then n.
+    auto sorted = [](const std::string& tsv) {
+        std::istringstream in(tsv);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        std::string out;
+        for (auto& l : lines) out += l + "\n";
+        return out;
+    };
+    EXPECT_EQ(sorted(columns(merged.out)), sorted(columns(whole.out)));
+    auto missing = run_program(CEILING_PATH, {"merge", files[0], files[2]});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("sortcost-ceiling: qsort_words n=7: no part 2/3\n"), std::string::npos) << missing.err;
+    auto twice = run_program(CEILING_PATH, {"merge", files[0], files[0]});
+    EXPECT_EQ(twice.status, 1);
 }
 
 // A size with no record gets no less than a smaller size's record.

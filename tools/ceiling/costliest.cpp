@@ -101,11 +101,53 @@ ceiling_input grown(const std::string& program, std::size_t n, const std::vector
         }
     }
     ceiling_input best = start;
-    for (const outcome_input& t : tries) {
+    auto consider = [&](const outcome_input& t, const std::string& how) {
         std::vector<unsigned char> bytes = realise(t, elem);
         std::uint64_t cost = program_cost(program, bytes);
-        if (cost > best.cost)
-            best = {bytes, cost, false, "the record of " + std::to_string(nearest->elements) + " grown to " + std::to_string(n)};
+        if (cost > best.cost) best = {bytes, cost, false, how};
+        return cost;
+    };
+    const std::string grown_how = nearest ? "the record of " + std::to_string(nearest->elements) + " grown to " + std::to_string(n) : "";
+    for (const outcome_input& t : tries) consider(t, grown_how);
+    // Where few elements are missing: add them one at a time, each where it
+    // costs the most, trying every place and a few values (a copy of a
+    // neighbour, with either top bit, or one below or above all others).
+    if (nearest && (n - nearest->elements) * n <= 20000) {
+        outcome_input cur = describe(record_bytes(records_dir, *nearest), elem);
+        while (cur.rank.size() < n) {
+            outcome_input pick;
+            std::uint64_t pick_cost = 0;
+            const std::size_t m = cur.rank.size();
+            for (std::size_t at = 0; at <= m; ++at) {
+                for (int way = 0; way < 6; ++way) {
+                    outcome_input t = cur;
+                    std::size_t near = at < m ? at : m - 1;
+                    if (way == 1 && at > 0) near = at - 1;
+                    std::uint32_t rank = t.rank[near];
+                    std::uint8_t top = t.top[near];
+                    if (way == 2 || way == 3) top ^= elem == 4 ? 1 : 0;
+                    if (way == 4) {  // below all others: every rank moves up
+                        if (elem == 1 && *std::max_element(t.rank.begin(), t.rank.end()) >= 255) continue;
+                        for (auto& r : t.rank) ++r;
+                        rank = 0;
+                    }
+                    if (way == 5) {
+                        rank = *std::max_element(t.rank.begin(), t.rank.end()) + 1;
+                        if (elem == 1 && rank > 255) continue;
+                    }
+                    t.rank.insert(t.rank.begin() + static_cast<std::ptrdiff_t>(at), rank);
+                    t.top.insert(t.top.begin() + static_cast<std::ptrdiff_t>(at), top);
+                    std::vector<unsigned char> bytes = realise(t, elem);
+                    std::uint64_t cost = program_cost(program, bytes);
+                    if (cost > pick_cost) {
+                        pick = t;
+                        pick_cost = cost;
+                    }
+                }
+            }
+            cur = pick;
+        }
+        consider(cur, grown_how + ", one element at a time where it cost the most");
     }
     if (n > 1024) return best;
     search_options o;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "exhaustive.h"
 
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,36 +132,120 @@ struct oracle {
     }
 };
 
-// The maximum cost and the runs in `best`, and an input that reaches it in
-// `best_values`, one value per element.
+// The first `split_depth` choices of a course of answers name the share of
+// the search it falls in: one share per distinct prefix of that many
+// choices (or per whole course, for a course with fewer), each explored on
+// its own, so that threads and machines can take shares apart.
+constexpr std::size_t split_depth = 12;
+
 template <class Item>
-void search(int n, bool words, exact_maximum& best, std::vector<std::uint32_t>& best_values) {
+struct explorer {
+    int n;
+    bool words;
     oracle<Item> o;
     Item items[exhaustive_max_elements];
-    for (;;) {
+
+    // Runs the sort once along o.choices (then first answers) and returns its cost.
+    std::uint64_t run() {
         o.input.start(n, words);
         o.next = 0;
         for (int i = 0; i < n; ++i) items[i] = static_cast<Item>(i);
         std::uint64_t before = cost_read();
         gnu_quicksort(items, static_cast<std::uint64_t>(n), sizeof(Item), inline_compare<&oracle<Item>::compare>{}, &o);
         // main's, read_file's and test_qsort's entry steps, then the sort's.
-        std::uint64_t cost = 3 + (cost_read() - before);
-        ++best.runs;
-        if (cost > best.cost) {
-            best.cost = cost;
-            best_values = o.input.values();
-        }
-        // The next course of answers: flip the last choice not yet flipped.
-        o.choices.resize(o.next);
-        while (!o.choices.empty() && o.choices.back() == 1) o.choices.pop_back();
-        if (o.choices.empty()) break;
-        o.choices.back() = 1;
+        return 3 + (cost_read() - before);
     }
+
+    // The next course of answers: flip the last choice, at `floor` or past
+    // it, not yet flipped; false when there is none.
+    bool advance(std::size_t floor) {
+        o.choices.resize(o.next);
+        while (o.choices.size() > floor && o.choices.back() == 1) o.choices.pop_back();
+        if (o.choices.size() <= floor) return false;
+        o.choices.back() = 1;
+        return true;
+    }
+
+    // Every course of answers that begins with `prefix`.
+    void explore(const std::vector<std::uint8_t>& prefix, exact_maximum& best, std::vector<std::uint32_t>& best_values) {
+        o.choices = prefix;
+        do {
+            std::uint64_t cost = run();
+            ++best.runs;
+            if (cost > best.cost) {
+                best.cost = cost;
+                best_values = o.input.values();
+            }
+        } while (advance(prefix.size()));
+    }
+
+    // The shares, in a fixed order.
+    std::vector<std::vector<std::uint8_t>> shares() {
+        std::vector<std::vector<std::uint8_t>> out;
+        o.choices.clear();
+        for (;;) {
+            run();
+            o.next = std::min(o.next, split_depth);
+            o.choices.resize(o.next);
+            out.push_back(o.choices);
+            if (!advance(0)) break;
+        }
+        return out;
+    }
+};
+
+template <class Item>
+exact_maximum search(int n, bool words, unsigned part, unsigned parts, unsigned threads,
+                     std::vector<std::uint32_t>& best_values) {
+    std::vector<std::vector<std::uint8_t>> shares = explorer<Item>{n, words, {}, {}}.shares();
+    std::vector<std::size_t> mine;  // this part's shares
+    for (std::size_t i = part - 1; i < shares.size(); i += parts) mine.push_back(i);
+    // Threads take shares in turn; each counts its steps on its own.
+    struct worker {
+        exact_maximum best;
+        std::vector<std::uint32_t> values;
+    };
+    std::vector<worker> results(std::max(threads, 1u));
+    std::atomic<std::size_t> next{0};
+    struct job {
+        int n;
+        bool words;
+        const std::vector<std::vector<std::uint8_t>>* shares;
+        const std::vector<std::size_t>* mine;
+        std::atomic<std::size_t>* next;
+        worker* result;
+    };
+    std::vector<job> jobs;
+    for (auto& r : results) jobs.push_back({n, words, &shares, &mine, &next, &r});
+    auto work = [](void* arg) -> void* {
+        auto* j = static_cast<job*>(arg);
+        explorer<Item> e{j->n, j->words, {}, {}};
+        for (std::size_t k; (k = j->next->fetch_add(1)) < j->mine->size();)
+            e.explore((*j->shares)[(*j->mine)[k]], j->result->best, j->result->values);
+        return nullptr;
+    };
+    std::vector<pthread_t> running;
+    for (std::size_t t = 1; t < jobs.size(); ++t) {
+        pthread_t th;
+        if (pthread_create(&th, nullptr, work, &jobs[t]) != 0) break;
+        running.push_back(th);
+    }
+    work(&jobs[0]);
+    for (pthread_t th : running) pthread_join(th, nullptr);
+    exact_maximum best;
+    for (const worker& r : results) {
+        best.runs += r.best.runs;
+        if (r.best.cost > best.cost) {
+            best.cost = r.best.cost;
+            best_values = r.values;
+        }
+    }
+    return best;
 }
 
 }  // namespace
 
-exact_maximum exhaustive_maximum(const std::string& program, int n) {
+exact_maximum exhaustive_maximum(const std::string& program, int n, unsigned part, unsigned parts, unsigned threads) {
     exact_maximum m;
     std::vector<std::uint32_t> values;
     if (program == "isort_words") {
@@ -167,10 +255,13 @@ exact_maximum exhaustive_maximum(const std::string& program, int n) {
         auto k = static_cast<std::uint64_t>(n);
         m.cost = 2 * k + 4 + k * (k - 1) / 2;
     } else if (program == "qsort_words") {
-        search<std::uint32_t>(n, true, m, values);
+        m = search<std::uint32_t>(n, true, part, parts, threads, values);
     } else {
-        search<std::uint8_t>(n, false, m, values);
+        m = search<std::uint8_t>(n, false, part, parts, threads, values);
     }
+    // A part of the search may hold no course of answers at all (small n has
+    // fewer than there are parts): no maximum, no witness.
+    if (program != "isort_words" && m.runs == 0) return m;
     m.witness = input_of(program, values);
     std::uint64_t check = program_cost(program, m.witness);
     if (check != m.cost) {

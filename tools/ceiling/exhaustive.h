@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Inputs of up to this many elements can be searched.
-inline constexpr int exhaustive_max_elements = 10;
+// Inputs of up to this many elements can be searched (13 takes hours).
+inline constexpr int exhaustive_max_elements = 13;
 
 struct exact_maximum {
     std::uint64_t cost = 0;              // the most the program reports for n elements
@@ -18,6 +18,10 @@ struct exact_maximum {
 
 // The maximum over every input of n elements (1 <= n <= exhaustive_max_elements)
 // of the cost `program` reports: isort_words from its closed form (every pair
-// out of order), the quicksorts by search. The witness is checked through the
-// program's own in-process cost before it is returned.
-exact_maximum exhaustive_maximum(const std::string& program, int n);
+// out of order), the quicksorts by search on `threads` threads. With `parts`
+// above 1, only part `part` (1 to parts) of the search: the parts share the
+// courses of answers out, and the largest of their maxima is the maximum.
+// The witness is checked through the program's own in-process cost before it
+// is returned.
+exact_maximum exhaustive_maximum(const std::string& program, int n, unsigned part = 1, unsigned parts = 1,
+                                 unsigned threads = 1);

@@ -18,6 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,7 @@
 #include "inputs.h"
 #include "records.h"
 #include "safe_file.h"
+#include "scoring.h"
 #include "sortcost/costs.h"
 
 namespace {
@@ -38,17 +42,23 @@ const char* const prog = "sortcost-ceiling";
 // of n elements takes time in n squared, a minute or more past this.
 constexpr std::uint64_t max_elements = 16384;
 
+// record proves a record exact by search up to this many elements.
+constexpr int record_proves_up_to = 10;
+
 const std::string help = std::string(
     "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n"
-    "       sortcost-ceiling exhaustive N\n"
+    "       sortcost-ceiling exhaustive [--part K/M] [--threads T] [--from M] [--program P]... N\n"
+    "       sortcost-ceiling merge FILE...\n"
     "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
     "       sortcost-ceiling [--records DIR] record PROGRAM FILE METHOD\n"
     "The costliest inputs known for isort_words, qsort_words and qsort_bytes.\n"
     "\n"
     "  write       write the costliest input known of N elements (1 to 16384)\n"
     "              to FILE and print its cost, exact or best known\n"
-    "  exhaustive  prove the maximum cost of 1 to N elements (N up to ") +
-    std::to_string(exhaustive_max_elements) + ")\n" +
+    "  exhaustive  prove the maximum cost of 1 (or --from M) to N elements (N up\n"
+    "              to ") + std::to_string(exhaustive_max_elements) + "), on T threads (default: every core); with --part K/M,\n" +
+    "              only part K of M, for machines that share the work\n"
+    "  merge       the maxima of all the parts' outputs\n" +
     "  growth      print how the costs grow with n, up to MAX_N (16384)\n"
     "  record      keep FILE as the record for its size if it costs more,\n"
     "              with METHOD saying how it was found\n"
@@ -136,7 +146,9 @@ int add_record(const std::string& program, const std::string& path, std::string 
         program, bytes, cost, method, dir,
         [&](bool& exact, std::string& why) {
             exact = construction(program, n).exact;
-            if (exact || n > static_cast<std::size_t>(exhaustive_max_elements)) return true;
+            // A record is proven where the proof takes seconds; past that,
+            // exhaustive runs apart (it takes minutes to hours).
+            if (exact || n > static_cast<std::size_t>(record_proves_up_to)) return true;
             std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
             if (cost > max) {
                 why = escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
@@ -152,23 +164,90 @@ int add_record(const std::string& program, const std::string& path, std::string 
     return 0;
 }
 
-// Prints each maximum as it is proven; stops once standard output fails.
-void exhaustive(int max_n) {
+// Prints each maximum (or part's maximum) as it is proven; stops once
+// standard output fails.
+void exhaustive(int from_n, int max_n, const std::vector<std::string>& programs, unsigned part, unsigned parts,
+                unsigned threads) {
     progress_line progress;
     std::printf("program\tn\tmax\tstatus\truns\tseconds\twitness\n");
-    for (int n = 1; n <= max_n; ++n) {
-        for (const sortcost::program_info& info : sortcost::programs) {
-            const char* program = info.name;
-            progress.show("exhaustive: " + std::string(program) + ", n = " + std::to_string(n) + " ...");
+    const std::string status = parts == 1 ? "exact" : "part " + std::to_string(part) + "/" + std::to_string(parts);
+    for (int n = from_n; n <= max_n; ++n) {
+        for (const std::string& program : programs) {
+            progress.show("exhaustive: " + program + ", n = " + std::to_string(n) + " ...");
             auto start = std::chrono::steady_clock::now();
-            exact_maximum m = exhaustive_maximum(program, n);
+            exact_maximum m = exhaustive_maximum(program, n, part, parts, threads);
             double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::printf("%s\t%d\t%llu\texact\t%llu\t%.2f\t%s\n", program, n, static_cast<unsigned long long>(m.cost),
-                        static_cast<unsigned long long>(m.runs), seconds, spelled(program, m.witness).c_str());
+            std::printf("%s\t%d\t%llu\t%s\t%llu\t%.2f\t%s\n", program.c_str(), n, static_cast<unsigned long long>(m.cost),
+                        status.c_str(), static_cast<unsigned long long>(m.runs), seconds,
+                        m.runs ? spelled(program, m.witness).c_str() : "");
             progress.clear();
             if (!flush_output()) return;
         }
     }
+}
+
+// The maxima of parts run apart (exhaustive --part K/M), merged: for each
+// program and n, every part from 1 to M must be there once.
+int merge(const std::vector<std::string>& files) {
+    struct group {
+        std::uint64_t max = 0, runs = 0;
+        double seconds = 0;
+        std::string witness;
+        unsigned parts = 0;
+        std::vector<bool> seen;
+    };
+    std::map<std::pair<std::string, int>, group> groups;
+    for (const std::string& file : files) {
+        std::ifstream in(file);
+        if (!in) return fail(escaped_path(file) + ": " + std::strerror(errno));
+        std::size_t number = 0;
+        for (std::string line; std::getline(in, line);) {
+            ++number;
+            if (line.rfind("program\t", 0) == 0 || line.empty()) continue;
+            std::vector<std::string> f;
+            std::istringstream fields(line);
+            for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+            if (f.size() == 6) f.emplace_back();  // a part with no course of answers has no witness
+            unsigned k = 1, m = 1;
+            std::uint64_t n = 0, max = 0, runs = 0;
+            const bool ok = f.size() == 7 && sortcost::find_program(f[0].c_str()) &&
+                            parse_count(f[1], 1, exhaustive_max_elements, n) && parse_count(f[2], 0, UINT64_MAX / 2, max) &&
+                            parse_count(f[4], 0, UINT64_MAX / 2, runs) &&
+                            (f[3] == "exact" || (std::sscanf(f[3].c_str(), "part %u/%u", &k, &m) == 2 && k >= 1 && k <= m));
+            if (!ok) return fail(escaped_path(file) + ":" + std::to_string(number) + ": not a row of exhaustive's output");
+            group& g = groups[{f[0], static_cast<int>(n)}];
+            if (g.parts == 0) {
+                g.parts = m;
+                g.seen.assign(m, false);
+            }
+            if (g.parts != m || g.seen[k - 1])
+                return fail(escaped_path(file) + ":" + std::to_string(number) + ": " + f[0] + " n=" + f[1] + " " + f[3] +
+                            (g.parts != m ? " does not match the parts before it" : " appears twice"));
+            g.seen[k - 1] = true;
+            g.runs += runs;
+            g.seconds += std::strtod(f[5].c_str(), nullptr);
+            if (max > g.max || g.witness.empty()) {
+                g.max = std::max(g.max, max);
+                if (max == g.max) g.witness = f[6];
+            }
+        }
+    }
+    std::printf("program\tn\tmax\tstatus\truns\tseconds\twitness\n");
+    int status = 0;
+    for (const auto& [key, g] : groups) {
+        std::string missing;
+        for (unsigned k = 0; k < g.parts; ++k)
+            if (!g.seen[k]) missing += (missing.empty() ? "" : ", ") + std::to_string(k + 1) + "/" + std::to_string(g.parts);
+        if (!missing.empty()) {
+            std::fprintf(stderr, "%s: %s n=%d: no part %s\n", prog, key.first.c_str(), key.second, missing.c_str());
+            status = exit_failure;
+            continue;
+        }
+        std::printf("%s\t%d\t%llu\texact\t%llu\t%.2f\t%s\n", key.first.c_str(), key.second,
+                    static_cast<unsigned long long>(g.max), static_cast<unsigned long long>(g.runs), g.seconds,
+                    g.witness.c_str());
+    }
+    return status;
 }
 
 }  // namespace
@@ -177,10 +256,39 @@ int main(int argc, char** argv) {
     // A file-size limit is a write that fails, reported, not a signal.
     std::signal(SIGXFSZ, SIG_IGN);
     int handled;
-    cli_args args = parse_cli(argc, argv, prog, help.c_str(), {{"--records", 0, true}}, handled);
+    cli_args args = parse_cli(argc, argv, prog, help.c_str(),
+                              {{"--records", 0, true}, {"--part", 0, true}, {"--threads", 0, true}, {"--from", 0, true},
+                               {"--program", 0, true}},
+                              handled);
     if (handled >= 0) return handled;
     std::string records_dir;
-    for (const auto& [name, value] : args.options) records_dir = value;
+    unsigned part = 1, parts = 1, threads = available_cores();
+    std::uint64_t from_n = 1;
+    std::vector<std::string> only;
+    for (const auto& [name, value] : args.options) {
+        if (name == "--records") {
+            records_dir = value;
+        } else if (name == "--part") {
+            if (std::sscanf(value.c_str(), "%u/%u", &part, &parts) != 2 || part < 1 || part > parts || parts > 1000000 ||
+                value != std::to_string(part) + "/" + std::to_string(parts))
+                return usage_error(prog, "--part must be K/N with 1 <= K <= N, not '" + value + "'");
+        } else if (name == "--threads") {
+            std::uint64_t t;
+            if (!parse_count(value, 1, 1024, t))
+                return usage_error(prog, "--threads must be a whole number from 1 to 1024, not '" + value + "'");
+            threads = static_cast<unsigned>(t);
+        } else if (name == "--from") {
+            if (!parse_count(value, 1, exhaustive_max_elements, from_n))
+                return usage_error(prog, "--from must be a whole number from 1 to " + std::to_string(exhaustive_max_elements) +
+                                             ", not '" + value + "'");
+        } else {
+            int status = 0;
+            if (!program_arg(value, status)) return status;
+            only.push_back(value);
+        }
+    }
+    if (only.empty())
+        for (const sortcost::program_info& p : sortcost::programs) only.push_back(p.name);
     if (!records_dir.empty()) {
         struct stat st;
         if (stat(records_dir.c_str(), &st) != 0) return fail("--records " + escaped_path(records_dir) + ": " + std::strerror(errno));
@@ -206,7 +314,10 @@ int main(int argc, char** argv) {
     } else if (command == "exhaustive") {
         if (a.size() != 2) return usage_error(prog, "exhaustive takes N");
         if (!count(1, 1, static_cast<std::uint64_t>(exhaustive_max_elements), "N", n)) return exit_usage;
-        exhaustive(static_cast<int>(n));
+        exhaustive(static_cast<int>(from_n), static_cast<int>(n), only, part, parts, threads);
+    } else if (command == "merge") {
+        if (a.size() < 2) return usage_error(prog, "merge takes the FILEs that exhaustive --part wrote");
+        status = merge(std::vector<std::string>(a.begin() + 1, a.end()));
     } else if (command == "growth") {
         if (a.size() > 2) return usage_error(prog, "growth takes at most MAX_N");
         n = max_elements;
