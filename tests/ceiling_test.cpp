@@ -149,6 +149,27 @@ TEST(CeilingTool, PartsMergeToTheWholeSearch) {
     EXPECT_EQ(twice.status, 1);
 }
 
+// A record is exact on the word of a stored exhaustive run's exact row.
+TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
+    scratch_dir dir;
+    ASSERT_EQ(mkdir((dir.path + "/records").c_str(), 0700), 0);
+    auto run = run_program(CEILING_PATH, {"exhaustive", "--from", "5", "--program", "qsort_words", "5"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string proof = dir.write("proof.tsv", run.out);
+    // The witness: the last field, words as 8 hexadecimal digits.
+    std::istringstream witness(run.out.substr(run.out.rfind('\t') + 1));
+    std::vector<std::uint32_t> words;
+    for (std::string w; witness >> w;) words.push_back(static_cast<std::uint32_t>(std::stoul(w, nullptr, 16)));
+    const std::string input = dir.write("witness", words_bytes(words));
+    auto r = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", proof, "record", "qsort_words", input, "m"});
+    EXPECT_EQ(r.out, "qsort_words n=5 cost=117 exact: qsort_words/n00005-c117.bin\n") << r.err;
+    const std::string other = dir.write("other.tsv", "program\tn\tmax\tstatus\truns\tseconds\twitness\n");
+    auto refused = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", other, "record", "qsort_bytes",
+                                              dir.write("b", "\x05\x04\x03"), "m"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "sortcost-ceiling: " + other + ": no exact maximum for qsort_bytes n=3\n");
+}
+
 // A size with no record gets no less than a smaller size's record.
 TEST(CeilingTool, WriteWithoutARecordBeatsSmallerRecords) {
     std::ifstream table(std::string(RECORDS_DIR) + "/records.tsv");

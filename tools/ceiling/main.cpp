@@ -50,7 +50,7 @@ const std::string help = std::string(
     "       sortcost-ceiling exhaustive [--part K/M] [--threads T] [--from M] [--program P]... N\n"
     "       sortcost-ceiling merge FILE...\n"
     "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
-    "       sortcost-ceiling [--records DIR] record PROGRAM FILE METHOD\n"
+    "       sortcost-ceiling [--records DIR] [--proof TSV] record PROGRAM FILE METHOD\n"
     "The costliest inputs known for isort_words, qsort_words and qsort_bytes.\n"
     "\n"
     "  write       write the costliest input known of N elements (1 to 16384)\n"
@@ -63,6 +63,8 @@ const std::string help = std::string(
     "  record      keep FILE as the record for its size if it costs more,\n"
     "              with METHOD saying how it was found\n"
     "\n"
+    "  --proof TSV    for record: exhaustive's or merge's output, whose exact\n"
+    "                 row for the input's size proves it (past 10 elements)\n"
     "  --records DIR  the records folder (default: your own, made from the\n"
     "                 installed records when `record` first needs it)\n"
     "  --help         print this help and exit\n"
@@ -123,7 +125,26 @@ std::string spelled(const std::string& program, const std::vector<unsigned char>
 // there; exact when that is proven, else best known. The input is read as
 // the programs read it; the records change under the folder's lock, each
 // file replaced whole.
-int add_record(const std::string& program, const std::string& path, std::string method, const std::string& dir) {
+// The maximum an exhaustive (or merge) output proves for `program` and n:
+// its "exact" row, or 0 when it has none. False if the file cannot be read.
+bool proven_maximum(const std::string& file, const std::string& program, std::size_t n, std::uint64_t& max) {
+    max = 0;
+    std::ifstream in(file);
+    if (!in) return false;
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+        std::uint64_t rows_n = 0, rows_max = 0;
+        if (f.size() >= 5 && f[0] == program && f[3] == "exact" && parse_count(f[1], 1, exhaustive_max_elements, rows_n) &&
+            rows_n == n && parse_count(f[2], 1, UINT64_MAX / 2, rows_max))
+            max = rows_max;
+    }
+    return true;
+}
+
+int add_record(const std::string& program, const std::string& path, std::string method, const std::string& dir,
+               const std::string& proof) {
     unsigned char* data = nullptr;
     const char* step = nullptr;
     std::int64_t size = sortcost_read_input(path.c_str(), &data, &step);
@@ -148,8 +169,19 @@ int add_record(const std::string& program, const std::string& path, std::string 
             exact = construction(program, n).exact;
             // A record is proven where the proof takes seconds; past that,
             // exhaustive runs apart (it takes minutes to hours).
-            if (exact || n > static_cast<std::size_t>(record_proves_up_to)) return true;
-            std::uint64_t max = exhaustive_maximum(program, static_cast<int>(n)).cost;
+            std::uint64_t max = 0;
+            if (!exact && !proof.empty()) {
+                if (!proven_maximum(proof, program, n, max)) {
+                    why = escaped_path(proof) + ": " + std::strerror(errno);
+                    return false;
+                }
+                if (max == 0) {
+                    why = escaped_path(proof) + ": no exact maximum for " + program + " n=" + std::to_string(n);
+                    return false;
+                }
+            }
+            if (exact || (max == 0 && n > static_cast<std::size_t>(record_proves_up_to))) return true;
+            if (max == 0) max = exhaustive_maximum(program, static_cast<int>(n)).cost;
             if (cost > max) {
                 why = escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
                       std::to_string(max);
@@ -258,13 +290,14 @@ int main(int argc, char** argv) {
     int handled;
     cli_args args = parse_cli(argc, argv, prog, help.c_str(),
                               {{"--records", 0, true}, {"--part", 0, true}, {"--threads", 0, true}, {"--from", 0, true},
-                               {"--program", 0, true}},
+                               {"--program", 0, true}, {"--proof", 0, true}},
                               handled);
     if (handled >= 0) return handled;
     std::string records_dir;
     unsigned part = 1, parts = 1, threads = available_cores();
     std::uint64_t from_n = 1;
     std::vector<std::string> only;
+    std::string proof;
     for (const auto& [name, value] : args.options) {
         if (name == "--records") {
             records_dir = value;
@@ -277,6 +310,8 @@ int main(int argc, char** argv) {
             if (!parse_count(value, 1, 1024, t))
                 return usage_error(prog, "--threads must be a whole number from 1 to 1024, not '" + value + "'");
             threads = static_cast<unsigned>(t);
+        } else if (name == "--proof") {
+            proof = value;
         } else if (name == "--from") {
             if (!parse_count(value, 1, exhaustive_max_elements, from_n))
                 return usage_error(prog, "--from must be a whole number from 1 to " + std::to_string(exhaustive_max_elements) +
@@ -332,7 +367,7 @@ int main(int argc, char** argv) {
         if (a[3].empty()) return usage_error(prog, "METHOD must say how the input was found");
         std::string error;
         if (records_dir.empty() && !writable_records_dir(records_dir, error)) return fail(escaped_path(error));
-        status = add_record(a[1], a[2], a[3], records_dir);
+        status = add_record(a[1], a[2], a[3], records_dir, proof);
     } else {
         return usage_error(prog, "no such command: '" + command + "' (write, exhaustive, growth or record)");
     }
