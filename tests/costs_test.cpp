@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -111,6 +113,32 @@ TEST_P(Costs, ProgramsMatchTheTable) {
     EXPECT_EQ(run_program(ISORT_WORDS_PATH, {path}).out, report(r.isort_words));
     EXPECT_EQ(run_program(QSORT_WORDS_PATH, {path}).out, report(r.qsort_words));
     EXPECT_EQ(run_program(QSORT_BYTES_PATH, {path}).out, report(r.qsort_bytes));
+}
+
+// What the C interface returns where no cost can be computed: 0 (no input
+// costs 0) with errno set, or, for more words than isort_words takes, the 2
+// the program reports, with errno EFBIG. None of these reads the data.
+TEST(CInterface, CallsWithoutACost) {
+    const unsigned char small[8] = {};
+    const std::size_t too_many_words = (std::size_t{INT32_MAX} + 1) * 4;
+    struct row {
+        std::uint64_t (*cost)(const void*, std::size_t);
+        const void* data;
+        std::size_t size;
+        std::uint64_t expected;
+        int err;
+    };
+    for (row r : {row{sortcost_qsort_words_cost, nullptr, 0, 2, 0}, {sortcost_isort_words_cost, nullptr, 0, 2, 0},
+                  {sortcost_qsort_bytes_cost, nullptr, 5, 0, EINVAL}, {sortcost_isort_words_cost, nullptr, 8, 0, EINVAL},
+                  {sortcost_isort_words_cost, small, too_many_words, 2, EFBIG},
+                  {sortcost_qsort_words_cost, small, SIZE_MAX / 2, 0, ENOMEM},
+                  {sortcost_qsort_bytes_cost, small, SIZE_MAX / 2, 0, ENOMEM}}) {
+        errno = 0;
+        EXPECT_EQ(r.cost(r.data, r.size), r.expected) << r.size;
+        EXPECT_EQ(errno, r.err) << r.size;
+    }
+    EXPECT_STREQ(sortcost_version(), (std::to_string(SORTCOST_VERSION_MAJOR) + "." + std::to_string(SORTCOST_VERSION_MINOR) +
+                                      "." + std::to_string(SORTCOST_VERSION_PATCH)).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Costs, ::testing::ValuesIn(table), [](const auto& info) {
