@@ -3,7 +3,7 @@
 # Redraws docs/cost-growth.png and docs/cost-growth.tsv: for each program, on
 # log-log axes, the cost of sorted, random, reversed and adversarial inputs of
 # 16 to 16,384 elements, the best known input (the records), and the exact
-# maxima for 1 to 10 elements.
+# maxima the records prove.
 #
 #   tools/cost_growth.sh [BUILD_DIR]     (needs gnuplot: Debian gnuplot-nox)
 set -euo pipefail
