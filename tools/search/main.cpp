@@ -93,7 +93,10 @@ int main(int argc, char** argv) {
     o.threads = available_cores();
     std::string out_path, records_dir;
     bool fresh = false;
-    for (const auto& [name, value] : args.options) {
+    for (const auto& option : args.options) {
+        // Plain references: clang 14 cannot capture structured bindings.
+        const std::string& name = option.first;
+        const std::string& value = option.second;
         std::uint64_t v = 0;
         auto number = [&](std::uint64_t min, std::uint64_t max) {
             if (parse_count(value, min, max, v)) return true;
