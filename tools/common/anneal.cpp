@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 
@@ -37,6 +36,38 @@ struct rng {
     std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
     double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
 };
+
+// e^x for x <= 0, to about 1e-7 relative, with plain arithmetic: the same
+// on every machine, and the tools need no maths library. e^x is
+// (e^(x/64))^64, and e^(x/64) its series.
+double exp_nonpositive(double x) {
+    if (x < -60) return 0;
+    const double y = x / 64;
+    double term = 1, sum = 1;
+    for (int k = 1; k < 12; ++k) {
+        term *= y / k;
+        sum += term;
+    }
+    for (int k = 0; k < 6; ++k) sum *= sum;
+    return sum;
+}
+
+double power(double base, std::uint64_t e) {
+    double r = 1;
+    for (; e; e >>= 1, base *= base)
+        if (e & 1) r *= base;
+    return r;
+}
+
+// The factor f, 0 < f <= 1, with f^steps = ratio (0 < ratio <= 1).
+double factor_per_step(double ratio, std::uint64_t steps) {
+    double lo = 0, hi = 1;
+    for (int i = 0; i < 64; ++i) {
+        const double mid = (lo + hi) / 2;
+        (power(mid, steps) < ratio ? lo : hi) = mid;
+    }
+    return hi;
+}
 
 using clock_type = std::chrono::steady_clock;
 
@@ -85,11 +116,13 @@ public:
         while (!stopped()) {
             const double hot = std::max(1.0, hot_share * static_cast<double>(cost));
             const double cold = std::max(0.2, cold_share * static_cast<double>(cost));
-            for (std::uint64_t k = 0; k < sweep && !stopped(); ++k) {
-                const double t = hot * std::pow(cold / hot, static_cast<double>(k) / static_cast<double>(sweep));
+            const double cooling = factor_per_step(std::min(1.0, cold / hot), sweep);
+            double t = hot;
+            for (std::uint64_t k = 0; k < sweep && !stopped(); ++k, t *= cooling) {
                 move m = propose();
                 std::uint64_t c = evaluate();
-                if (c >= cost || r_.unit() < std::exp((static_cast<double>(c) - static_cast<double>(cost)) / t)) {
+                if (c >= cost ||
+                    r_.unit() < exp_nonpositive((static_cast<double>(c) - static_cast<double>(cost)) / t)) {
                     cost = c;
                     if (c > mine_cost_) {
                         mine_ = s_;
