@@ -119,8 +119,6 @@ std::string escaped_path(const std::string& path) {
 
 progress_line::progress_line() : enabled_(isatty(STDERR_FILENO) == 1), start_(now()) {}
 
-double progress_line::elapsed() const { return now() - start_; }
-
 void progress_line::show(const std::string& text) {
     if (!enabled_) return;
     double t = now();

@@ -61,7 +61,6 @@ struct progress_line {
     void show(const std::string& text);
     // Clears the line, before a diagnostic or at the end.
     void clear();
-    double elapsed() const;
 
 private:
     bool enabled_;

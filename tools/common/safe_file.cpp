@@ -13,6 +13,13 @@
 
 namespace {
 
+std::string folder_of(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
 bool write_all(int fd, const char* p, std::size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
@@ -27,13 +34,6 @@ bool write_all(int fd, const char* p, std::size_t n) {
     }
     return true;
 }
-
-std::string folder_of(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
 
 bool write_file_atomically(const std::string& path, const std::string& bytes, std::string& error) {
     std::string temp = path + ".XXXXXX";

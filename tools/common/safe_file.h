@@ -3,7 +3,12 @@
 // all, one writer at a time.
 #pragma once
 
+#include <cstddef>
 #include <string>
+
+// Writes all `n` bytes at `p` to `fd`, going on after an interrupted or
+// partial write; false, with errno set, if the rest cannot be written.
+bool write_all(int fd, const char* p, std::size_t n);
 
 // Replaces `path` with `bytes` so that a reader sees the old file or the new
 // one whole, never a part, even if this process dies or the disk fills: a

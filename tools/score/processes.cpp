@@ -17,23 +17,14 @@
 #include <new>
 #include <vector>
 
+#include "safe_file.h"
+
 namespace {
 
 // Who renders a chunk: -1 while no one has claimed it, 0 for this process,
 // k for worker k. Chunks are claimed by compare-and-swap in shared memory.
 using owner_t = std::atomic<int>;
 static_assert(owner_t::is_always_lock_free, "claims are made across processes");
-
-bool write_all(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 bool read_all(int fd, char* p, std::size_t n) {
     while (n > 0) {
