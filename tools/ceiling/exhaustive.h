@@ -24,4 +24,4 @@ struct exact_maximum {
 // The witness is checked through the program's own in-process cost before it
 // is returned.
 exact_maximum exhaustive_maximum(const std::string& program, int n, unsigned part = 1, unsigned parts = 1,
-                                 unsigned threads = 1);
+                                 unsigned threads = 1, std::uint64_t floor = 0);

@@ -47,7 +47,8 @@ constexpr int record_proves_up_to = 10;
 
 const std::string help = std::string(
     "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n"
-    "       sortcost-ceiling exhaustive [--part K/M] [--threads T] [--from M] [--program P]... N\n"
+    "       sortcost-ceiling [--records DIR] exhaustive [--part K/M] [--threads T] [--from M]\n"
+    "                        [--program P]... [--no-pruning] N\n"
     "       sortcost-ceiling merge FILE...\n"
     "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
     "       sortcost-ceiling [--records DIR] [--proof TSV] record PROGRAM FILE METHOD\n"
@@ -57,7 +58,9 @@ const std::string help = std::string(
     "              to FILE and print its cost, exact or best known\n"
     "  exhaustive  prove the maximum cost of 1 (or --from M) to N elements (N up\n"
     "              to ") + std::to_string(exhaustive_max_elements) + "), on T threads (default: every core); with --part K/M,\n" +
-    "              only part K of M, for machines that share the work\n"
+    "              only part K of M, for machines that share the work; courses\n"
+    "              of answers that cannot reach the costliest input known are cut\n"
+    "              short (not with --no-pruning)\n"
     "  merge       the maxima of all the parts' outputs\n" +
     "  growth      print how the costs grow with n, up to MAX_N (16384)\n"
     "  record      keep FILE as the record for its size if it costs more,\n"
@@ -197,9 +200,12 @@ int add_record(const std::string& program, const std::string& path, std::string 
 }
 
 // Prints each maximum (or part's maximum) as it is proven; stops once
-// standard output fails.
+// standard output fails. With `records`, the search cuts off courses that
+// cannot reach the cost of the costliest input known (records, grown from
+// smaller ones and annealed): that input's own course survives, so the
+// maximum is still found.
 void exhaustive(int from_n, int max_n, const std::vector<std::string>& programs, unsigned part, unsigned parts,
-                unsigned threads) {
+                unsigned threads, const records_file* records, const std::string& records_dir) {
     progress_line progress;
     std::printf("program\tn\tmax\tstatus\truns\tseconds\twitness\n");
     const std::string status = parts == 1 ? "exact" : "part " + std::to_string(part) + "/" + std::to_string(parts);
@@ -207,7 +213,10 @@ void exhaustive(int from_n, int max_n, const std::vector<std::string>& programs,
         for (const std::string& program : programs) {
             progress.show("exhaustive: " + program + ", n = " + std::to_string(n) + " ...");
             auto start = std::chrono::steady_clock::now();
-            exact_maximum m = exhaustive_maximum(program, n, part, parts, threads);
+            std::uint64_t floor = 0;
+            if (records && program != "isort_words")
+                floor = costliest(program, static_cast<std::size_t>(n), records->rows, records_dir, 0).cost;
+            exact_maximum m = exhaustive_maximum(program, n, part, parts, threads, floor);
             double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("%s\t%d\t%llu\t%s\t%llu\t%.2f\t%s\n", program.c_str(), n, static_cast<unsigned long long>(m.cost),
                         status.c_str(), static_cast<unsigned long long>(m.runs), seconds,
@@ -290,7 +299,7 @@ int main(int argc, char** argv) {
     int handled;
     cli_args args = parse_cli(argc, argv, prog, help.c_str(),
                               {{"--records", 0, true}, {"--part", 0, true}, {"--threads", 0, true}, {"--from", 0, true},
-                               {"--program", 0, true}, {"--proof", 0, true}},
+                               {"--program", 0, true}, {"--proof", 0, true}, {"--no-pruning", 0, false}},
                               handled);
     if (handled >= 0) return handled;
     std::string records_dir;
@@ -298,6 +307,7 @@ int main(int argc, char** argv) {
     std::uint64_t from_n = 1;
     std::vector<std::string> only;
     std::string proof;
+    bool prune = true;
     for (const auto& [name, value] : args.options) {
         if (name == "--records") {
             records_dir = value;
@@ -310,6 +320,8 @@ int main(int argc, char** argv) {
             if (!parse_count(value, 1, 1024, t))
                 return usage_error(prog, "--threads must be a whole number from 1 to 1024, not '" + value + "'");
             threads = static_cast<unsigned>(t);
+        } else if (name == "--no-pruning") {
+            prune = false;
         } else if (name == "--proof") {
             proof = value;
         } else if (name == "--from") {
@@ -349,7 +361,11 @@ int main(int argc, char** argv) {
     } else if (command == "exhaustive") {
         if (a.size() != 2) return usage_error(prog, "exhaustive takes N");
         if (!count(1, 1, static_cast<std::uint64_t>(exhaustive_max_elements), "N", n)) return exit_usage;
-        exhaustive(static_cast<int>(from_n), static_cast<int>(n), only, part, parts, threads);
+        records_file f;
+        if (prune && records_dir.empty()) records_dir = default_records_dir();
+        if (prune && !load(records_dir, f)) return exit_failure;
+        exhaustive(static_cast<int>(from_n), static_cast<int>(n), only, part, parts, threads, prune ? &f : nullptr,
+                   records_dir);
     } else if (command == "merge") {
         if (a.size() < 2) return usage_error(prog, "merge takes the FILEs that exhaustive --part wrote");
         status = merge(std::vector<std::string>(a.begin() + 1, a.end()));
