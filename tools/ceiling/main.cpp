@@ -42,8 +42,9 @@ const char* const prog = "sortcost-ceiling";
 // of n elements takes time in n squared, a minute or more past this.
 constexpr std::uint64_t max_elements = 16384;
 
-// record proves a record exact by search up to this many elements.
-constexpr int record_proves_up_to = 10;
+// record proves a record exact by search up to this many elements (a few
+// seconds on two cores).
+constexpr int record_proves_up_to = 11;
 
 const std::string help = std::string(
     "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n"
@@ -67,7 +68,7 @@ const std::string help = std::string(
     "              with METHOD saying how it was found\n"
     "\n"
     "  --proof TSV    for record: exhaustive's or merge's output, whose exact\n"
-    "                 row for the input's size proves it (past 10 elements)\n"
+    "                 row for the input's size proves it (past 11 elements)\n"
     "  --records DIR  the records folder (default: your own, made from the\n"
     "                 installed records when `record` first needs it)\n"
     "  --help         print this help and exit\n"
@@ -165,6 +166,15 @@ int add_record(const std::string& program, const std::string& path, std::string 
     const std::uint64_t cost = program_cost(program, bytes);
     if (cost == 0) return fail(escaped_path(path) + ": buf: " + std::strerror(errno));
 
+    // Any input's cost is a floor for the search that proves a record: the
+    // costliest known (records, grown and annealed) cuts off the most.
+    std::uint64_t floor = cost;
+    if (n <= static_cast<std::size_t>(record_proves_up_to)) {
+        records_file known;
+        std::string ignored;
+        if (load_records(dir, known, ignored))
+            floor = std::max(floor, costliest(program, n, known.rows, dir, 0).cost);
+    }
     std::string message;
     int status = store_record(
         program, bytes, cost, method, dir,
@@ -184,7 +194,7 @@ int add_record(const std::string& program, const std::string& path, std::string 
                 }
             }
             if (exact || (max == 0 && n > static_cast<std::size_t>(record_proves_up_to))) return true;
-            if (max == 0) max = exhaustive_maximum(program, static_cast<int>(n)).cost;
+            if (max == 0) max = exhaustive_maximum(program, static_cast<int>(n), 1, 1, available_cores(), floor).cost;
             if (cost > max) {
                 why = escaped_path(path) + " costs " + std::to_string(cost) + ", above the exact maximum " +
                       std::to_string(max);
