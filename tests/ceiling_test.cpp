@@ -194,6 +194,18 @@ TEST(CeilingTool, WriteWithoutARecordBeatsSmallerRecords) {
     }
 }
 
+// The 256-word record's shape, stretched to twice its size, keeps its cost
+// per n^2 above the runs of 0s and 2^31s (1.5 n^2).
+TEST(CeilingTool, WriteStretchesARecordsShape) {
+    scratch_dir dir;
+    auto r = run_program(CEILING_PATH, {"--records", RECORDS_DIR, "write", "qsort_words", "512", dir.path + "/w"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(the record of 256 stretched to 512: each element repeated 2 times)"), std::string::npos) << r.out;
+    auto at = r.out.find(" cost=");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_GE(std::stoull(r.out.substr(at + 6)), 165 * 512 * 512 / 100) << r.out;
+}
+
 // Output that cannot be written is a failure, not a success with nothing.
 TEST(CeilingTool, UnwritableOutputFails) {
     for (auto args : {std::vector<std::string>{"exhaustive", "3"}, {"--help"}, {"--version"}}) {
