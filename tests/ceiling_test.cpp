@@ -163,6 +163,18 @@ TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
     const std::string input = dir.write("witness", words_bytes(words));
     auto r = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", proof, "record", "qsort_words", input, "m"});
     EXPECT_EQ(r.out, "qsort_words n=5 cost=117 exact: qsort_words/n00005-c117.bin\n") << r.err;
+    // A tie proven exact replaces a best-known record; then it is a tie.
+    const std::string known = dir.path + "/known";
+    ASSERT_EQ(mkdir(known.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((known + "/qsort_words").c_str(), 0700), 0);
+    dir.write("known/qsort_words/n00005-c117.bin", words_bytes(words));
+    dir.write("known/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                                   "qsort_words\t5\t20\t117\tbest-known\tm\tqsort_words/n00005-c117.bin\n");
+    for (const char* expected : {"qsort_words n=5 cost=117 exact: qsort_words/n00005-c117.bin\n",
+                                 "qsort_words n=5 cost=117: not above the record, 117\n"}) {
+        auto tie = run_program(CEILING_PATH, {"--records", known, "--proof", proof, "record", "qsort_words", input, "m"});
+        EXPECT_EQ(tie.out, expected) << tie.err;
+    }
     const std::string other = dir.write("other.tsv", "program\tn\tmax\tstatus\truns\tseconds\twitness\n");
     auto refused = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", other, "record", "qsort_bytes",
                                               dir.write("b", "\x05\x04\x03"), "m"});

@@ -182,9 +182,10 @@ ceiling_input stretched(const std::string& program, std::size_t n, const std::ve
         for (std::size_t i = 0; i < n; ++i) std::memcpy(&bytes[i * elem], &from[i * m / n * elem], elem);
         const std::uint64_t cost = program_cost(program, bytes);
         if (cost <= best.cost) continue;
+        const std::string how = "the record of " + std::to_string(m) + " stretched to " + std::to_string(n) + ": ";
         best = {bytes, cost, false,
-                n % m == 0 ? "the record of " + std::to_string(m) + " stretched to " + std::to_string(n) + ": each element repeated " + std::to_string(n / m) + " times"
-                           : "the record of " + std::to_string(m) + " stretched to " + std::to_string(n) + ": element i is the record's element i * " + std::to_string(m) + " / " + std::to_string(n)};
+                how + (n % m == 0 ? "each element repeated " + std::to_string(n / m) + " times"
+                                  : "element i is the record's element i * " + std::to_string(m) + " / " + std::to_string(n))};
     }
     return best;
 }

@@ -19,7 +19,8 @@ template <int Size>
 exact_maximum search(int n, bool words, unsigned part, unsigned parts, unsigned threads, std::uint64_t floor,
                      std::vector<std::uint32_t>& best_values) {
     using state = machine<Size>;
-    const std::vector<std::uint32_t> range_most = floor > 0 ? quicksort_phase_maxima<Size>(n, words) : std::vector<std::uint32_t>{};
+    const std::vector<std::uint32_t> range_most =
+        floor > 0 ? quicksort_phase_maxima<Size>(n, words) : std::vector<std::uint32_t>{};
     state root;
     root.start(n, words);
     std::vector<state> shares;
@@ -40,7 +41,8 @@ exact_maximum search(int n, bool words, unsigned part, unsigned parts, unsigned 
     std::vector<job> jobs(std::max(threads, 1u), job{&shares, &mine, &next, empty});
     auto work = [](void* arg) -> void* {
         auto* j = static_cast<job*>(arg);
-        for (std::size_t k; (k = j->next->fetch_add(1)) < j->mine->size();) j->found.explore((*j->shares)[(*j->mine)[k]]);
+        for (std::size_t k; (k = j->next->fetch_add(1)) < j->mine->size();)
+            j->found.explore((*j->shares)[(*j->mine)[k]]);
         return nullptr;
     };
     std::vector<pthread_t> running;

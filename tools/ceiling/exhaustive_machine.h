@@ -100,7 +100,12 @@ struct partial_input {
 // the sort itself), and the driver's.
 template <int Size>  // bytes per element
 struct machine {
-    enum : std::uint8_t { main_head, median_1, median_2, median_3, pass_head, left_scan, right_scan, minimum, outer, backward, done };
+    // Where run() goes on from: the quicksort phase's loop head, questions and
+    // pass, then the insertion pass's.
+    enum : std::uint8_t {
+        main_head, median_1, median_2, median_3, pass_head, left_scan, right_scan,
+        minimum, outer, backward, done
+    };
     static constexpr int cutoff = 4;  // elements past a part's first left to the insertion pass
     static constexpr int stack_size = 8;  // log2(16) + 1 with the sentinel, and to spare
 

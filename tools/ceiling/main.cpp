@@ -372,8 +372,15 @@ int main(int argc, char** argv) {
         if (a.size() != 2) return usage_error(prog, "exhaustive takes N");
         if (!count(1, 1, static_cast<std::uint64_t>(exhaustive_max_elements), "N", n)) return exit_usage;
         records_file f;
-        if (prune && records_dir.empty()) records_dir = default_records_dir();
-        if (prune && !load(records_dir, f)) return exit_failure;
+        // Records only make the floor higher: without the default folder,
+        // the floor comes from the constructions alone.
+        std::string ignored;
+        if (prune && records_dir.empty()) {
+            records_dir = default_records_dir();
+            if (!load_records(records_dir, f, ignored)) f = records_file{};
+        } else if (prune && !load(records_dir, f)) {
+            return exit_failure;
+        }
         exhaustive(static_cast<int>(from_n), static_cast<int>(n), only, part, parts, threads, prune ? &f : nullptr,
                    records_dir);
     } else if (command == "merge") {

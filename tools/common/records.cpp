@@ -226,13 +226,21 @@ int store_record(const std::string& program, const std::vector<unsigned char>& b
     const record* old = nullptr;
     for (const record& r : f.rows)
         if (r.program == program && r.elements == n) old = &r;
-    if (old && old->cost >= cost) {
-        message = program + " n=" + std::to_string(n) + " cost=" + std::to_string(cost) + ": not above the record, " +
-                  std::to_string(old->cost);
+    const std::string not_above =
+        old ? program + " n=" + std::to_string(n) + " cost=" + std::to_string(cost) + ": not above the record, " +
+                  std::to_string(old->cost)
+            : "";
+    // A tie replaces a best-known record only when it is proven exact.
+    if (old && (old->cost > cost || (old->cost == cost && old->status == "exact"))) {
+        message = not_above;
         return 0;
     }
     bool exact = false;
     if (!judge(exact, error)) return failed(error);
+    if (old && old->cost == cost && !exact) {
+        message = not_above;
+        return 0;
+    }
     for (char& c : method)
         if (c == '\t' || c == '\n' || c == '\r') c = ' ';  // one field of one row
     // A new name for each record, so that the table and the file it names

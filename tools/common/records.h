@@ -47,8 +47,9 @@ std::string default_records_dir();
 
 // Stores `bytes` (whole elements of `program`, costing `cost`, read from
 // `source`) as the record for its size in `dir` if it costs more than the
-// record there, under the folder's lock, each file replaced whole, every
-// other line of records.tsv kept. `judge` is asked only when it does: it
+// record there (or as much, where that record is best known and this one is
+// proven exact), under the folder's lock, each file replaced whole, every
+// other line of records.tsv kept. `judge` is asked only when it may be: it
 // sets whether the cost is proven the maximum, or refuses (false, with a
 // reason in `message`). Returns exit_failure with `message` naming what
 // failed, else 0 with `message` saying what was done.
