@@ -167,8 +167,9 @@ ceiling_input grown(const std::string& program, std::size_t n, const std::vector
 
 // Every record of at least n / 256 and at most n / 2 elements stretched to
 // n, element i taken from element i m / n of the record's m: a record's
-// shape, scaled. The 256-word record scaled to 256 times a power of two
-// keeps its cost near 1.65 n^2, while the runs of 0s and 2^31s cost 1.5 n^2.
+// shape, scaled. Where the partitions scale with it (n = m 2^k) a shape can
+// keep its cost per n^2: one 256-word input keeps about 1.65 n^2 to 16,384
+// words, where the runs of 0s and 2^31s cost 1.5 n^2.
 ceiling_input stretched(const std::string& program, std::size_t n, const std::vector<record>& records,
                         const std::string& records_dir, const ceiling_input& start) {
     ceiling_input best = start;
@@ -198,7 +199,7 @@ ceiling_input costliest(const std::string& program, std::size_t n, const std::ve
     bool recorded = false;
     for (const record& r : records) recorded = recorded || (r.program == program && r.elements == n);
     if (grow && !recorded && !best.exact) best = grown(program, n, records, records_dir, best);
-    if (grow && !best.exact && program != "isort_words") best = stretched(program, n, records, records_dir, best);
+    if (!best.exact && program != "isort_words") best = stretched(program, n, records, records_dir, best);
     for (const record& r : records) {
         if (r.program != program || r.elements != n) continue;
         ceiling_input c;
