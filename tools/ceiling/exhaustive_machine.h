@@ -31,7 +31,6 @@
 
 namespace exhaustive_search {
 
-
 using bits = std::uint32_t;  // a set of elements
 constexpr int max_elements = 16;  // what a state has room for
 static_assert(exhaustive_max_elements <= max_elements);
