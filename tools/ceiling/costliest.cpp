@@ -175,8 +175,8 @@ ceiling_input stretched(const std::string& program, std::size_t n, const std::ve
     ceiling_input best = start;
     const std::size_t elem = element_size(program);
     for (const record& r : records) {
-        const std::size_t m = r.elements;
-        if (r.program != program || m < 16 || m * 256 < n || 2 * m > n) continue;
+        if (r.program != program || r.elements < 16 || r.elements * 256 < n || 2 * r.elements > n) continue;
+        const auto m = static_cast<std::size_t>(r.elements);  // at most n / 2
         std::vector<unsigned char> from = record_bytes(records_dir, r);
         if (from.size() < m * elem) continue;
         std::vector<unsigned char> bytes(n * elem);
