@@ -30,7 +30,8 @@ ceiling_input construction(const std::string& program, std::size_t n);
 
 // The costliest of: the construction, every record for n elements, with
 // `grow` and no record for n, the nearest smaller record grown to n and
-// searched from briefly, and for at most `search_up_to` elements with no
+// searched from briefly, every record of n/256 to n/2 elements stretched to
+// n, and for at most `search_up_to` elements with no
 // exact record, the exact maximum found by search. Every cost is recomputed
 // from the bytes.
 ceiling_input costliest(const std::string& program, std::size_t n, const std::vector<record>& records,
