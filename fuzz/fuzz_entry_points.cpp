@@ -33,9 +33,9 @@ std::uint64_t inversions(std::vector<std::uint32_t>& v, std::vector<std::uint32_
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::uint64_t isort_cost = isort_words_cost(data, size);
-    qsort_words_cost(data, size);
-    qsort_bytes_cost(data, size);
+    std::uint64_t isort_cost = sortcost::isort_words_cost(data, size);
+    sortcost::qsort_words_cost(data, size);
+    sortcost::qsort_bytes_cost(data, size);
 
     std::uint64_t expected = 2;  // an empty file fails to read
     if (size > 0) {

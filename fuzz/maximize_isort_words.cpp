@@ -9,6 +9,6 @@
 #include "sortcost/costs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    cost_feedback::report("maximize_isort_words", isort_words_cost(data, size));
+    cost_feedback::report("maximize_isort_words", sortcost::isort_words_cost(data, size));
     return 0;
 }

@@ -9,6 +9,6 @@
 #include "sortcost/costs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    cost_feedback::report("maximize_qsort_bytes", qsort_bytes_cost(data, size));
+    cost_feedback::report("maximize_qsort_bytes", sortcost::qsort_bytes_cost(data, size));
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "Hooks.h"
-#include "sortcost/sortcost.h"
+#include "sortcost/costs.h"
 
 namespace sortcost {
 namespace {
@@ -112,9 +112,7 @@ int isort_sort_copy(const unsigned char* src, std::uint64_t size, bool may_count
         for (std::size_t i = 0; i < n; ++i) copy[i] = __builtin_bswap32(copy[i]);
     auto* room = may_count && words >= counted_from ? static_cast<std::uint32_t*>(std::malloc(n * sizeof *copy)) : nullptr;
     if (room) {
-        // isort's steps: its entry, count + 1 tests of the outer loop, and for
-        // each word one test per exchange and the test that stops it.
-        cost_steps(2 * words + 2 + count_exchanges(copy, room, n));
+        cost_steps(isort_steps(words, count_exchanges(copy, room, n)));
         std::free(room);
     } else {
         isort(copy, static_cast<std::int32_t>(words));
@@ -126,9 +124,8 @@ int isort_sort_copy(const unsigned char* src, std::uint64_t size, bool may_count
 }  // namespace sortcost
 
 uint64_t sortcost_isort_words_cost(const void* data, size_t size) {
-    // main's entry step and read_file's; an empty file fails to read there.
-    constexpr std::uint64_t steps_before_sort = 2;
-    if (size == 0) return steps_before_sort;
+    // An empty file fails to read after main's and the reader's steps.
+    if (size == 0) return sortcost::unreadable_cost;
     if (!data) {
         errno = EINVAL;
         return 0;
@@ -136,6 +133,6 @@ uint64_t sortcost_isort_words_cost(const void* data, size_t size) {
     std::uint64_t before = sortcost::cost_read();
     if (sortcost::isort_sort_copy(static_cast<const unsigned char*>(data), size, true) < 0)
         // Too many words: the program refuses the file as unreadable.
-        return errno == EFBIG ? steps_before_sort : 0;
-    return steps_before_sort + (sortcost::cost_read() - before);
+        return errno == EFBIG ? sortcost::unreadable_cost : 0;
+    return sortcost::isort_steps_before_sort + (sortcost::cost_read() - before);
 }

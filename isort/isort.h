@@ -13,6 +13,13 @@ namespace sortcost {
 // that is per pair standing in the wrong order (a negative count costs 2).
 void isort(std::uint32_t* values, std::int32_t count);
 
+// The steps isort takes for `count` >= 0 words with `exchanges` pairs out of
+// order: its entry, count + 1 tests of the outer loop, and for each word one
+// test per exchange and the test that stops it.
+constexpr std::uint64_t isort_steps(std::uint64_t count, std::uint64_t exchanges) {
+    return 2 * count + 2 + exchanges;
+}
+
 // The largest number of words isort can take in one call.
 inline constexpr std::uint64_t isort_max_count = INT32_MAX;
 

@@ -116,7 +116,7 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidd
             const std::string n = py::cast<std::string>(py::str(name));
             const sortcost::program_info* info = sortcost::find_program(n.c_str());
             if (!info || !PyUnicode_Check(name.ptr())) throw py::value_error("no such program: " + n);
-            auto index = static_cast<std::size_t>(info - sortcost::programs);
+            const std::size_t index = sortcost::program_index(*info);
             bool listed = false;
             for (std::size_t c : columns) listed = listed || c == index;
             if (!listed) columns.push_back(index);
@@ -139,7 +139,8 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidd
         if (e.unlisted) raise_os_error(e.unlisted, std::strerror(e.unlisted), fs_name(e.path));
     {
         py::gil_scoped_release unlocked;
-        score_corpus(entries, columns, threads, [&](const corpus_entry&, const score_row* r) { rows.push_back(*r); });
+        score_corpus(entries, columns, threads, worker_kind::threads,
+                     [&](const corpus_entry&, const score_row* r) { rows.push_back(*r); });
     }
 
     py::list out;
@@ -148,7 +149,7 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidd
         row["path"] = fs_name(r.path);
         row["bytes"] = r.readable ? py::object(py::int_(r.bytes)) : py::object(py::none());
         for (std::size_t c : columns) row[sortcost::programs[c].name] = py::int_(r.costs[c]);
-        if (r.failed_step) row["error"] = read_error(r);
+        if (!r.failed_step.empty()) row["error"] = read_error(r);
         out.append(row);
     }
     return out;

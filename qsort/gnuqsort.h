@@ -55,6 +55,28 @@ struct inline_compare {
     int operator()(const void* a, const void* b, void* arg) const { return Fn(a, b, arg); }
 };
 
+// The sort's shape, the one statement of it: the sort follows it, and tools
+// that reason about the sort's steps (the exhaustive search, which steps it by
+// hand) take it from here.
+struct quicksort_shape {
+    // The step gnu_quicksort takes on entry.
+    static constexpr std::uint64_t entry_steps = 1;
+    // Parts of at most this many elements past their first are left to the
+    // insertion pass, and the insertion pass's minimum search looks this far.
+    static constexpr std::ptrdiff_t cutoff_elements = 4;
+    // Pending ranges; the larger part is deferred, so depth stays below
+    // log2(count) + 1 with the sentinel.
+    static constexpr int stack_entries = 64;
+    // An exchange of two elements: one step per byte.
+    static constexpr std::uint64_t swap_steps(std::uint64_t size) { return size; }
+    // An element moved down past `passed` others by the insertion pass, one
+    // byte position at a time: a byte loop of size + 1 tests, and for each
+    // byte a shift loop of one test per element passed plus one.
+    static constexpr std::uint64_t rotation_steps(std::uint64_t size, std::uint64_t passed) {
+        return (size + 1) + size * (passed + 1);
+    }
+};
+
 namespace gnuqsort_internal {
 
 template <class Compare>
@@ -81,13 +103,6 @@ constexpr bool has_block_stops() {
         return false;
 }
 
-// Parts of at most this many elements past their first are left to the
-// insertion pass.
-inline constexpr std::ptrdiff_t cutoff_elements = 4;
-
-// Pending ranges; the larger part is deferred, so depth stays below log2(count) + 1.
-inline constexpr int stack_entries = 64;
-
 // Exchanges two distinct elements, one step per byte. With the size fixed at
 // compile time the bytes move together; the steps are the same.
 template <std::size_t Fixed>
@@ -97,7 +112,7 @@ template <std::size_t Fixed>
         std::memcpy(t, a, Fixed);
         std::memcpy(a, b, Fixed);
         std::memcpy(b, t, Fixed);
-        cost_steps(Fixed);
+        cost_steps(quicksort_shape::swap_steps(Fixed));
     } else {
         do {
             cost_inc();
@@ -122,8 +137,8 @@ template <std::size_t Fixed>
         // Parts are small, so an element at a time beats a call to memmove.
         for (std::ptrdiff_t p = cur; p > pos; p -= bytes) std::memcpy(a + p, a + p - bytes, Fixed);
         std::memcpy(a + pos, saved, Fixed);
-        const std::ptrdiff_t passed = (cur - pos) / bytes;
-        cost_steps(static_cast<std::uint64_t>((bytes + 1) + bytes * (passed + 1)));
+        const auto passed = static_cast<std::uint64_t>((cur - pos) / bytes);
+        cost_steps(quicksort_shape::rotation_steps(Fixed, passed));
     } else {
         for (std::ptrdiff_t bp = cur + sz; cost_inc(), --bp >= cur;) {
             unsigned char saved = a[bp];
@@ -204,16 +219,16 @@ template <std::size_t Fixed, class Compare>
     // Positions are byte offsets from the start of the array, signed because a
     // scan may end one element beyond either end of its range; no pointer is
     // formed from a position outside the array.
-    const ptrdiff_t cutoff = cutoff_elements * sz;
+    const ptrdiff_t cutoff = quicksort_shape::cutoff_elements * sz;
     const ptrdiff_t end = sz * static_cast<ptrdiff_t>(count - 1);
     auto cmp = [&](ptrdiff_t x, ptrdiff_t y) { return compare(a + x, a + y, arg); };
     auto swap = [&](ptrdiff_t x, ptrdiff_t y) { swap_elements<Fixed>(a + x, a + y, sz); };
 
-    if (count > static_cast<std::uint64_t>(cutoff_elements)) {
+    if (count > static_cast<std::uint64_t>(quicksort_shape::cutoff_elements)) {
         struct range {
             ptrdiff_t lo, hi;
         };
-        range stack[stack_entries];
+        range stack[quicksort_shape::stack_entries];
         range* top = stack;
         ptrdiff_t lo = 0;
         ptrdiff_t hi = end;

@@ -7,7 +7,7 @@
 
 #include "Hooks.h"
 #include "gnuqsort.h"
-#include "sortcost/sortcost.h"
+#include "sortcost/costs.h"
 #include "word_scans.h"
 
 namespace sortcost {
@@ -31,16 +31,15 @@ bool sort_copy(const unsigned char* src, std::uint64_t size, std::uint64_t elem_
 // The program's cost for an input of these bytes, without a process: 0 with
 // errno set when it cannot be computed.
 std::uint64_t program_cost(const void* data, std::size_t size, bool (*sort)(const unsigned char*, std::uint64_t)) {
-    // main's entry step, read_file's and test_qsort's; an empty file fails to
-    // read after the first two.
-    if (size == 0) return 2;
+    // An empty file fails to read after main's and the reader's steps.
+    if (size == 0) return unreadable_cost;
     if (!data) {
         errno = EINVAL;
         return 0;
     }
     std::uint64_t before = cost_read();
     if (!sort(static_cast<const unsigned char*>(data), size)) return 0;
-    return 3 + (cost_read() - before);
+    return quicksort_steps_before_sort + (cost_read() - before);
 }
 
 }  // namespace

@@ -13,6 +13,9 @@
 
 namespace sortcost {
 
+// The steps each call of either comparator takes: its entry step.
+inline constexpr std::uint64_t compare_steps = 1;
+
 namespace words {
 // Reads a little-endian 32-bit word from any address: the same word on
 // every machine.

@@ -23,7 +23,7 @@ namespace sortcost::words {
 struct order {
     static constexpr bool pure = true;
     static constexpr std::size_t element_size = 4;
-    static constexpr std::uint64_t steps_per_call = 1;
+    static constexpr std::uint64_t steps_per_call = compare_steps;
     int operator()(const void* a, const void* b, void* arg) const { return cmp(a, b, arg); }
 
     // The wrapped difference's sign, as cmp(x, y) < 0 tests it.

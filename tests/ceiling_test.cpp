@@ -36,7 +36,7 @@ class Ceiling : public ::testing::TestWithParam<ceiling_case> {};
 
 // Writes the tool's input and returns the cost it announced.
 std::uint64_t announced(const ceiling_case& c, const std::string& path) {
-    auto r = run_program(CEILING_PATH, {"write", c.program, std::to_string(c.n), path});
+    auto r = run_program(CEILING_PATH, {"write", "--time", "1", c.program, std::to_string(c.n), path});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(c.exact ? " exact maximum (" : " best known ("), std::string::npos) << r.out;
     auto at = r.out.find(" cost=");
@@ -82,14 +82,14 @@ TEST(CeilingTool, CommandLines) {
     ASSERT_EQ(mkdir((dir.path + "/records").c_str(), 0700), 0);
     check_rows(CEILING_PATH,
                {
-                   {{"--help"}, 0, "Usage: sortcost-ceiling [--records DIR] write PROGRAM N FILE\n...", ""},
+                   {{"--help"}, 0, "Usage: sortcost-ceiling [--records DIR] [--time S] [--threads T] write PROGRAM N FILE\n...", ""},
                    {{"--version"}, 0, std::string("sortcost-ceiling ") + SORTCOST_VERSION + "\n", ""},
-                   {{}, 2, "", "sortcost-ceiling: no command (write, exhaustive, growth or record)\n" + try_help},
-                   {{"frobnicate"}, 2, "", "sortcost-ceiling: no such command: 'frobnicate' (write, exhaustive, growth or record)\n" + try_help},
+                   {{}, 2, "", "sortcost-ceiling: no command (write, exhaustive, merge, growth or record)\n" + try_help},
+                   {{"frobnicate"}, 2, "", "sortcost-ceiling: no such command: 'frobnicate' (write, exhaustive, merge, growth or record)\n" + try_help},
                    {{"--frobnicate", "exhaustive", "3"}, 2, "", "sortcost-ceiling: unknown option '--frobnicate'\n" + try_help},
                    {{"exhaustive"}, 2, "", "sortcost-ceiling: exhaustive takes N\n" + try_help},
-                   {{"exhaustive", "0"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 14, not '0'\n" + try_help},
-                   {{"exhaustive", "15"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 14, not '15'\n" + try_help},
+                   {{"exhaustive", "0"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 16, not '0'\n" + try_help},
+                   {{"exhaustive", "17"}, 2, "", "sortcost-ceiling: N must be a whole number from 1 to 16, not '17'\n" + try_help},
                    {{"exhaustive", "--part", "4/3", "5"}, 2, "", "sortcost-ceiling: --part must be K/N with 1 <= K <= N, not '4/3'\n" + try_help},
                    {{"write", "bubble_words", "5", "@/out"}, 2, "",
                     "sortcost-ceiling: no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + try_help},
@@ -104,7 +104,7 @@ TEST(CeilingTool, CommandLines) {
                    {{"record", "qsort_words", "@/two", ""}, 2, "", "sortcost-ceiling: METHOD must say how the input was found\n" + try_help},
                    // Options anywhere before "--"; after it, operands.
                    {{"exhaustive", "--records", "@/records", "1"}, 0, "program\tn\tmax\tstatus\truns\tseconds\twitness\n...", ""},
-                   {{"--", "--help"}, 2, "", "sortcost-ceiling: no such command: '--help' (write, exhaustive, growth or record)\n" + try_help},
+                   {{"--", "--help"}, 2, "", "sortcost-ceiling: no such command: '--help' (write, exhaustive, merge, growth or record)\n" + try_help},
                    {{"write", "--records=@/records", "qsort_words", "2", "@/w2"}, 0,
                     "qsort_words n=2 cost=12 exact maximum (...", ""},
                },
@@ -147,6 +147,46 @@ TEST(CeilingTool, PartsMergeToTheWholeSearch) {
     EXPECT_NE(missing.err.find("sortcost-ceiling: qsort_words n=7: no part 2/3\n"), std::string::npos) << missing.err;
     auto twice = run_program(CEILING_PATH, {"merge", files[0], files[0]});
     EXPECT_EQ(twice.status, 1);
+}
+
+// merge and record --proof check what they are given: a forged maximum, a
+// damaged or mismatched part, or a file that is no regular file is refused
+// with the file and line named, never waited on.
+TEST(CeilingTool, MergeRefusesWhatItCannotTrust) {
+    scratch_dir dir;
+    auto part = [&](int k, int m) {
+        auto r = run_program(CEILING_PATH, {"exhaustive", "--from", "6", "--program", "qsort_words", "--part",
+                                            std::to_string(k) + "/" + std::to_string(m), "6"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    const std::string one = part(1, 2), two = part(2, 2);
+    dir.write("one", one);
+    dir.write("two", two);
+    std::string forged = one;  // the max raised by hand, the witness as it was
+    const std::size_t max_at = forged.find("\t", forged.find("qsort_words\t6\t")) + 3;
+    forged.replace(max_at, forged.find('\t', max_at) - max_at, "999");
+    dir.write("forged", forged);
+    dir.write("cut", one.substr(0, one.size() - 20));
+    dir.write("three", part(1, 3));
+    dir.write("empty", "");
+    ASSERT_EQ(mkfifo((dir.path + "/fifo").c_str(), 0600), 0);
+    const std::string c = "sortcost-ceiling: ";
+    check_rows(CEILING_PATH,
+               {
+                   {{"merge", "@/one", "@/two"}, 0, "program\tn\tmax\tstatus\truns\tseconds\twitness\nqsort_words\t6\t152\texact\t...", ""},
+                   {{"merge", "@/forged", "@/two"}, 1, "", c + "@/forged:2: the witness costs 152, not the maximum 999\n"},
+                   {{"merge", "@/cut", "@/two"}, 1, "", c + "@/cut: the last line has no newline: the file is cut short\n"},
+                   {{"merge", "@/one", "@/one"}, 1, "", c + "@/one: qsort_words n=6 part 1/2 appears twice\n"},
+                   {{"merge", "@/one", "@/three"}, 1, "", c + "@/three: qsort_words n=6 part 1/3 does not match the parts before it\n"},
+                   {{"merge", "@/fifo"}, 1, "", c + "@/fifo: not a regular file\n"},
+                   {{"merge", "/dev/zero"}, 1, "", c + "/dev/zero: not a regular file\n"},
+                   {{"merge", "@"}, 1, "", c + "@: not a regular file\n"},
+                   {{"merge", "@/empty"}, 1, "", c + "@/empty: empty, where a table with the header was expected\n"},
+                   {{"--records", "@", "--proof", "@/forged", "record", "qsort_words", "@/one", "m"}, 1, "",
+                    c + "@/forged:2: the witness costs 152, not the maximum 999\n"},
+               },
+               dir);
 }
 
 // A record is exact on the word of a stored exhaustive run's exact row.
@@ -197,7 +237,7 @@ TEST(CeilingTool, WriteWithoutARecordBeatsSmallerRecords) {
         for (std::uint64_t n : {11, 12, 13, 17, 20, 33, 65}) {
             std::uint64_t floor = 0;
             for (auto [m, cost] : rows[program]) floor = m < n ? std::max(floor, cost) : floor;
-            auto r = run_program(CEILING_PATH, {"write", program, std::to_string(n), dir.path + "/w"});
+            auto r = run_program(CEILING_PATH, {"write", "--time", "1", program, std::to_string(n), dir.path + "/w"});
             ASSERT_EQ(r.status, 0) << r.err;
             auto at = r.out.find(" cost=");
             ASSERT_NE(at, std::string::npos) << r.out;
@@ -217,7 +257,7 @@ TEST(CeilingTool, WriteStretchesARecordsShape) {
     dir.write("records/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
                                      "qsort_words\t256\t1024\t116588\tbest-known\tm\tqsort_words/n00256.bin\n");
     for (int n : {512, 1024}) {
-        auto r = run_program(CEILING_PATH, {"--records", dir.path + "/records", "write", "qsort_words", std::to_string(n),
+        auto r = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--time", "0", "write", "qsort_words", std::to_string(n),
                                             dir.path + "/w"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find(" best known (the record of 256 stretched to " + std::to_string(n) + ": each element repeated " +
@@ -238,7 +278,7 @@ TEST(CeilingTool, UnwritableOutputFails) {
         EXPECT_EQ(r.err, "sortcost-ceiling: standard output: No space left on device\n") << args[0];
     }
     scratch_dir dir;
-    auto r = run_program(CEILING_PATH, {"write", "qsort_words", "16", "/dev/full/out"});
+    auto r = run_program(CEILING_PATH, {"write", "--time", "0", "qsort_words", "16", "/dev/full/out"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("sortcost-ceiling: /dev/full/out: ", 0), 0u) << r.err;
 }
@@ -309,7 +349,7 @@ TEST(CeilingTool, RecordRefusals) {
 
     // A records file that does not parse in full is refused, file and line named.
     for (auto [text, why] : std::vector<std::pair<std::string, std::string>>{
-             {table + "qsort_words\t2\t8\tlots\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers"},
+             {table + "qsort_words\t2\t8\tlots\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers above 0"},
              {table + "bubble_words\t2\t8\t9\texact\tm\tw2.bin\n", ":3: no such program: bubble_words"},
              {table + "qsort_words\t2\t8\t9\n", ":3: a row has 7 tab-separated fields, this has 4"},
              {table + "qsort_words\t1\t4\t6\texact\tm\tw.bin\n", ":3: a second row for qsort_words with 1 elements"},

@@ -59,9 +59,10 @@ TEST_P(Concurrency, ThreadsGetTheSerialCosts) {
 INSTANTIATE_TEST_SUITE_P(EveryProgram, Concurrency, ::testing::ValuesIn(sortcost::programs),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A corpus scored on many threads gives the one-thread rows, in order, with
-// unreadable files and unlisted entries in their places.
-TEST(ScoreCorpus, ManyJobsGiveTheOneJobRows) {
+// A corpus scored by many workers, threads or processes, gives the
+// one-worker rows, in order, with unreadable files and unlisted entries in
+// their places.
+TEST(ScoreCorpus, ManyWorkersGiveTheOneWorkerRows) {
     scratch_dir dir;
     std::vector<std::string> roots;
     const std::vector<std::string> in = inputs();
@@ -70,9 +71,9 @@ TEST(ScoreCorpus, ManyJobsGiveTheOneJobRows) {
     roots.push_back(dir.path);
     const std::vector<std::size_t> columns = {2, 0, 1};
 
-    auto rows = [&](unsigned jobs) {
+    auto rows = [&](unsigned jobs, worker_kind kind) {
         std::vector<std::string> out;
-        score_corpus(list_corpus(roots, false), columns, jobs, [&](const corpus_entry& e, const score_row* r) {
+        score_corpus(list_corpus(roots, false), columns, jobs, kind, [&](const corpus_entry& e, const score_row* r) {
             std::string line = e.path;
             if (r) {
                 line += r->readable ? " " + std::to_string(r->bytes) : " " + read_error(*r);
@@ -82,10 +83,10 @@ TEST(ScoreCorpus, ManyJobsGiveTheOneJobRows) {
         });
         return out;
     };
-    const std::vector<std::string> one = rows(1);
+    const std::vector<std::string> one = rows(1, worker_kind::threads);
     ASSERT_EQ(one.size(), 2 * in.size() + 1);
-    EXPECT_EQ(rows(thread_count), one);
-    EXPECT_EQ(rows(3), one);
+    for (worker_kind kind : {worker_kind::threads, worker_kind::processes})
+        for (unsigned jobs : {1u, 3u, 8u}) EXPECT_EQ(rows(jobs, kind), one) << jobs << " workers";
 }
 
 }  // namespace

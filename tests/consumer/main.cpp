@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+// A name of the caller's own that the library must leave free.
+static const char* qsort_words_cost() { return "the caller's own"; }
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "Usage: %s FILE\n", argv[0]);
@@ -15,11 +18,9 @@ int main(int argc, char** argv) {
     const char* step = nullptr;
     std::int64_t size = sortcost_read_input(argv[1], &data, &step);
     auto n = static_cast<std::size_t>(size < 0 ? 0 : size);
-    auto cost = [&](std::uint64_t (*f)(const unsigned char*, std::size_t)) {
-        return static_cast<unsigned long long>(size < 0 ? sortcost_unreadable_cost : f(data, n));
-    };
-    std::printf("isort_words %llu\nqsort_words %llu\nqsort_bytes %llu\n", cost(isort_words_cost),
-                cost(qsort_words_cost), cost(qsort_bytes_cost));
+    // Every program's cost, as the list of programs gives them.
+    for (const sortcost::program_info& p : sortcost::programs)
+        std::printf("%s %llu\n", p.name, static_cast<unsigned long long>(size < 0 ? sortcost::unreadable_cost : p.cost(data, n)));
     std::free(data);
-    return 0;
+    return qsort_words_cost()[0] == 't' ? 0 : 1;
 }

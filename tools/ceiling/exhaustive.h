@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-// Inputs of up to this many elements can be searched (14 takes half an
-// hour on two cores).
-inline constexpr int exhaustive_max_elements = 14;
+#include "sortcost/costs.h"
+
+// Inputs of up to this many elements can be searched (what a search state
+// has room for; 16 words take about a day on two cores).
+inline constexpr int exhaustive_max_elements = 16;
 
 struct exact_maximum {
     std::uint64_t cost = 0;              // the most the program reports for n elements
@@ -18,12 +20,15 @@ struct exact_maximum {
 };
 
 // The maximum over every input of n elements (1 <= n <= exhaustive_max_elements)
-// of the cost `program` reports: isort_words from its closed form (every pair
-// out of order), the quicksorts by search on `threads` threads. With `parts`
-// above 1, only part `part` (1 to parts) of the search: the parts share the
-// courses of answers out, and the largest of their maxima is the maximum.
-// With `floor`, the cost of some input of n elements, courses whose bound
-// falls below it are cut short; the maximum is still found. The witness is
-// checked through the program's own in-process cost before it is returned.
-exact_maximum exhaustive_maximum(const std::string& program, int n, unsigned part = 1, unsigned parts = 1,
-                                 unsigned threads = 1, std::uint64_t floor = 0);
+// of the cost `program` reports: from its closed form where it has one
+// (isort_words), else by search on `threads` threads. With `parts` above 1,
+// only part `part` (1 to parts) of the search: the parts share the courses of
+// answers out, and the largest of their maxima is the maximum; a part may
+// hold no course at all (runs 0, no witness). With `floor`, the cost of some
+// input of n elements, courses whose bound falls below it are cut short; the
+// maximum is still found. The witness is checked through the program's own
+// in-process cost. False, with `error`, for what only a fault of the search
+// gives: a whole search that follows no course or finds less than `floor`,
+// a witness that does not cost the maximum.
+bool exhaustive_maximum(const sortcost::program_info& program, int n, unsigned part, unsigned parts, unsigned threads,
+                        std::uint64_t floor, exact_maximum& out, std::string& error);

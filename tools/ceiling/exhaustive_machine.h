@@ -10,19 +10,13 @@
 #include <vector>
 
 #include "exhaustive.h"
+#include "sortcost/program_model.h"
 
 // The quicksort asks only whether compare(x, y) < 0, so a run is fixed by the
 // answers to its questions, and the maximum over all inputs is the maximum
-// over every course of answers some input can give.
-//
-// Split a 32-bit word into its top bit and its 31 low bits. The wrapped
-// difference x - y is negative exactly when the top bits are equal and
-// low(x) < low(y), or differ and low(x) >= low(y). So every answer follows
-// from the top bits and the order of the low parts, and every such
-// arrangement is an input (low part = its rank, plus 2^31 where the top bit
-// is set). Adding one constant to every word changes no difference: element
-// 0 may be taken as the word 0, so its top bit is 0 and its low part is the
-// least. Bytes compare as unsigned numbers: one order, all top bits 0.
+// over every course of answers some input can give. What decides the answers
+// is the program model's: top bits and the order of the low parts, known as
+// far as the answers so far tell (sortcost::partial_input).
 //
 // Each question whose answer is not yet implied by the earlier answers is a
 // choice between the two, and the search takes both, depth first. So each
@@ -31,66 +25,11 @@
 
 namespace exhaustive_search {
 
-using bits = std::uint32_t;  // a set of elements
-constexpr int max_elements = 16;  // what a state has room for
+using sortcost::partial_input;
+using sortcost::quicksort_shape;
+using bits = partial_input::bits;
+constexpr int max_elements = partial_input::capacity;  // what a state has room for
 static_assert(exhaustive_max_elements <= max_elements);
-
-// What the answers so far say of the input. le and lt are closed under
-// transitivity, and le is reflexive.
-struct partial_input {
-    int n = 0;
-    std::int8_t top[max_elements];  // -1 while no answer has needed it
-    bits le[max_elements];  // bit v of le[u]: low(u) <= low(v)
-    bits lt[max_elements];  // bit v of lt[u]: low(u) < low(v)
-
-    void start(int elements, bool words) {
-        n = elements;
-        for (int u = 0; u < n; ++u) {
-            top[u] = static_cast<std::int8_t>(words ? -1 : 0);
-            le[u] = bits{1} << u;
-            lt[u] = 0;
-        }
-        if (!words) return;
-        top[0] = 0;
-        for (int v = 1; v < n; ++v) add_le(0, v);
-    }
-    bool known_le(int x, int y) const { return le[x] >> y & 1; }
-    bool known_lt(int x, int y) const { return lt[x] >> y & 1; }
-
-    // low(x) <= low(y): whatever was at or below x is now at or below
-    // everything at or above y, and strictly where a step was strict.
-    void add_le(int x, int y) {
-        const bits above = le[y], strictly_above = lt[y];
-        for (int u = 0; u < n; ++u) {
-            if (known_le(u, x)) {
-                le[u] |= above;
-                lt[u] |= strictly_above;
-            }
-            if (known_lt(u, x)) lt[u] |= above;
-        }
-    }
-    void add_lt(int x, int y) {
-        const bits above = le[y];
-        for (int u = 0; u < n; ++u) {
-            if (known_le(u, x)) {
-                le[u] |= above;
-                lt[u] |= above;
-            }
-        }
-    }
-
-    // An input that gives every answer recorded: each low part is the number
-    // of elements known to lie strictly below it, so < and <= both hold.
-    std::vector<std::uint32_t> values() const {
-        std::vector<std::uint32_t> v(static_cast<std::size_t>(n));
-        for (int u = 0; u < n; ++u) {
-            std::uint32_t below = 0;
-            for (int w = 0; w < n; ++w) below += known_lt(w, u);
-            v[static_cast<std::size_t>(u)] = below | static_cast<std::uint32_t>(top[u] > 0) << 31;
-        }
-        return v;
-    }
-};
 
 // The sort, stepped by hand over elements numbered 0 .. n-1, so that a
 // course of answers can branch where a question is open without running the
@@ -105,8 +44,15 @@ struct machine {
         main_head, median_1, median_2, median_3, pass_head, left_scan, right_scan,
         minimum, outer, backward, done
     };
-    static constexpr int cutoff = 4;  // elements past a part's first left to the insertion pass
+    static constexpr int cutoff = static_cast<int>(quicksort_shape::cutoff_elements);
     static constexpr int stack_size = 8;  // log2(16) + 1 with the sentinel, and to spare
+    static_assert(stack_size <= quicksort_shape::stack_entries);
+    static constexpr std::uint32_t compare = sortcost::compare_steps;  // a comparator call's step
+    static constexpr std::int64_t test_and_call = 1 + std::int64_t{compare};  // a scan's test with its call
+    static constexpr std::uint32_t swap_cost = quicksort_shape::swap_steps(Size);
+    static constexpr std::uint32_t rotation(int passed) {
+        return static_cast<std::uint32_t>(quicksort_shape::rotation_steps(Size, static_cast<std::uint64_t>(passed)));
+    }
 
     partial_input in;
     std::uint32_t cost = 0;
@@ -114,16 +60,23 @@ struct machine {
     std::int8_t lo = 0, hi = 0, mid = 0, left = 0, right = 0, cur = 0, pos = 0, best = 0, top = 0;
     std::int8_t stack_lo[stack_size], stack_hi[stack_size];
     std::uint8_t pc = 0;
-    bool quicksort_only = false;  // stop where the insertion pass would begin
+    enum class stop_at : std::uint8_t {
+        end,        // the sort's end
+        insertion,  // where the insertion pass would begin
+        partition,  // where the first partition has ended, before the parts are chosen
+    } stop = stop_at::end;
     std::uint32_t range_cost = 0;  // the cost where the current range began
     // The open question where run() stopped: the top bit of `ask_top`, or
     // (with ask_top < 0) the order of the low parts of ask_x and ask_y.
     std::int8_t ask_top = -1, ask_x = 0, ask_y = 0;
 
-    void start(int n, bool words) {
-        in.start(n, words);
-        // main's, read_file's and test_qsort's steps, then the sort's entry.
-        cost = 4;
+    // The driver's steps before the sort, then the sort's entry step.
+    static constexpr std::uint32_t start_cost =
+        sortcost::quicksort_steps_before_sort + quicksort_shape::entry_steps;
+
+    void start(int n, const sortcost::answer_model& m) {
+        in.start(n, m);
+        cost = start_cost;
         for (int i = 0; i < n; ++i) a[i] = static_cast<std::int8_t>(i);
         if (n > cutoff) {
             top = 1;  // the sentinel, which ends the phase when popped
@@ -141,32 +94,21 @@ struct machine {
     // tell, having set the open question.
     int before(int x, int y) {
         const int ex = a[x], ey = a[y];
-        if (ex != ey) {
-            for (int u : {ex, ey}) {
-                if (in.top[u] < 0) {
-                    ask_top = static_cast<std::int8_t>(u);
-                    return -1;
-                }
-            }
-            const bool can_lt = !in.known_le(ey, ex);
-            const bool can_ge = !in.known_lt(ex, ey);
-            if (can_lt && can_ge) {
-                ask_top = -1;
-                ask_x = static_cast<std::int8_t>(ex);
-                ask_y = static_cast<std::int8_t>(ey);
-                return -1;
-            }
-            cost += 1;
-            return in.top[ex] == in.top[ey] ? can_lt : !can_lt;
+        const int r = in.before(ex, ey);
+        if (r >= 0) {
+            cost += compare;
+            return r;
         }
-        cost += 1;
-        return 0;  // an element against itself
+        ask_top = static_cast<std::int8_t>(in.top[ex] < 0 ? ex : in.top[ey] < 0 ? ey : -1);
+        ask_x = static_cast<std::int8_t>(ex);
+        ask_y = static_cast<std::int8_t>(ey);
+        return -1;
     }
     // Answers the open question: 0 first (top bit 0, or the first low part
     // below the second), then 1.
     void answer(int choice) {
         if (ask_top >= 0)
-            in.top[ask_top] = static_cast<std::int8_t>(choice);
+            in.set_top(ask_top, choice);
         else if (choice == 0)
             in.add_lt(ask_x, ask_y);
         else
@@ -175,7 +117,7 @@ struct machine {
 
     void swap(int x, int y) {
         std::swap(a[x], a[y]);
-        cost += Size;
+        cost += swap_cost;
     }
     void begin_insertion() {
         best = 0;
@@ -195,7 +137,7 @@ struct machine {
                 range_cost = cost;
                 cost += 1;
                 if (top == 0) {
-                    if (quicksort_only) {
+                    if (stop == stop_at::insertion) {
                         pc = done;
                         return true;
                     }
@@ -262,6 +204,10 @@ struct machine {
                     ++left;
                     --right;
                 }
+                if (stop == stop_at::partition) {
+                    pc = done;
+                    return true;
+                }
                 next_part();
                 pc = main_head;
                 break;
@@ -295,10 +241,7 @@ struct machine {
                 }
                 ++pos;
                 if (pos != cur) {
-                    // A rotation one byte position at a time: size + 1 tests
-                    // of the byte loop, and per byte one shift test per
-                    // element passed, plus one.
-                    cost += static_cast<std::uint32_t>((Size + 1) + Size * (cur - pos + 1));
+                    cost += rotation(cur - pos);
                     const std::int8_t e = a[cur];
                     for (int p = cur; p > pos; --p) a[p] = a[p - 1];
                     a[pos] = e;
@@ -312,102 +255,30 @@ struct machine {
 
     // What an element passing d others in the insertion pass takes at most:
     // the outer test, the backward scan's tests and calls, the rotation.
-    static constexpr std::int64_t inserted(int d) {
-        return 1 + 2 * (d + 1) + (d > 0 ? (Size + 1) + Size * (d + 1) : 0);
-    }
-    // The elements x that element e may yet order before, as far as the
-    // answers so far tell. Answers only add facts, so this set only shrinks.
-    bits may_precede(int e) const {
-        bits out = 0;
-        for (int x = 0; x < in.n; ++x) {
-            bool may = true;
-            if (x == e)
-                may = false;
-            else if (in.top[e] >= 0 && in.top[x] >= 0)
-                may = in.top[e] == in.top[x] ? !in.known_le(x, e) : !in.known_lt(e, x);
-            out |= bits{may} << x;
-        }
-        return out;
-    }
+    static constexpr std::int64_t inserted(int d) { return 1 + test_and_call * (d + 1) + (d > 0 ? rotation(d) : 0); }
+
+    // The parts of the bound, as most() adds them up.
+    struct bound_parts {
+        std::int64_t so_far = 0;  // the steps taken
+        int ranges = 0;           // pending ranges: the current one, then the stack's from its top
+        std::int64_t range[stack_size + 1] = {};
+        std::int64_t fixed = 0;                   // loop heads, the minimum search's tests and its swap
+        std::int64_t position[max_elements] = {};  // each later position's insertion, where no range holds it
+    };
 
     // An upper bound on the cost of every course of answers on from here,
-    // for a state stopped at a question. `range_most[m]` is the most steps a
-    // range of m elements (5 <= m < n) can take in the quicksort phase, its
-    // parts' included, from its first loop head to the one that pops the
-    // sentinel, as a run of m elements alone takes them: a range's elements
-    // compare only among themselves, and their answers are those of some
-    // input of m elements. Returns INT64_MAX in the first partition.
-    std::int64_t most(const std::uint32_t* range_most) const {
-        const int n = in.n;
-        const int scan_end = std::min(n - 1, cutoff);
-        bits may[max_elements];
-        for (int e = 0; e < n; ++e) may[e] = may_precede(e);
-        std::int64_t total = cost;
-        bits moving = 0;  // positions the quicksort phase may still change
-        int unknown_through = -1;  // positions the minimum's swap may still change
-        int first = 2;  // the first position the outer loop has yet to insert
-        if (pc <= right_scan) {
-            if (hi - lo + 1 == n) return INT64_MAX;
-            // The current range less what it has taken, then the waiting
-            // ranges; each range's last head is the next range's first.
-            total += range_most[hi - lo + 1] - 1 - (cost - range_cost);
-            moving |= span(lo, hi);
-            for (int k = 1; k < top; ++k) {
-                total += range_most[stack_hi[k] - stack_lo[k] + 1] - 1;
-                moving |= span(stack_lo[k], stack_hi[k]);
-            }
-            total += 1 + 2 * scan_end + 1 + Size;  // the sentinel's head, the minimum search and its swap
-            unknown_through = scan_end;
-        } else if (pc == minimum) {
-            total += 2 * (scan_end - cur + 1) + Size;
-            unknown_through = scan_end;
-        } else {
-            // The element at cur passes the elements below pos it may order
-            // before, down to the first it may not.
-            const bits m = may[a[cur]];
-            int passes = 0;
-            for (int q = pos; q >= 0 && (m >> a[q] & 1); --q) ++passes;
-            const int d = cur - 1 - pos + passes;
-            total += 2 * passes + 2 + (d > 0 ? (Size + 1) + Size * (d + 1) : 0);
-            first = cur + 1;
-        }
-        // Every later element passes at most the elements below it that it
-        // may order before: the insertion pass keeps the set of elements
-        // below each position it has not reached. Within a stretch the
-        // quicksort phase may still reorder, any of the stretch's elements
-        // may come to stand at a position, and the set below the stretch is
-        // known.
-        total += 1;  // the outer loop's last test
-        bits below = 0;  // the elements at positions under j
-        bits stretch = 0, under_stretch = 0;
-        int stretch_start = 0;
-        for (int j = 0; j < n; ++j) {
-            if ((moving >> j & 1) && (j == 0 || !(moving >> (j - 1) & 1))) {
-                stretch_start = j;
-                under_stretch = below;
-                stretch = 0;
-                for (int q = j; q < n && (moving >> q & 1); ++q) stretch |= bits{1} << a[q];
-            }
-            if (j >= first) {
-                int d = j;
-                if (j > unknown_through) {
-                    if (moving >> j & 1) {
-                        d = 0;
-                        for (bits s = stretch; s; s &= s - 1) {
-                            const int e = __builtin_ctz(s);
-                            d = std::max(d, std::popcount(may[e] & under_stretch) +
-                                                std::min(j - stretch_start, std::popcount(may[e] & stretch)));
-                        }
-                    } else {
-                        d = std::popcount(may[a[j]] & below);
-                    }
-                }
-                total += inserted(std::min(d, j));
-            }
-            below |= bits{1} << a[j];
-        }
-        return total;
-    }
+    // for a state stopped at a question (docs/cost-growth.md gives the
+    // argument). `t` holds the most each pending range can add. With
+    // `parts`, says what each part contributes.
+    std::int64_t most(const struct bound_tables& t, bound_parts* parts = nullptr) const;
+
+    // The most the current range can still add, over every way its
+    // partition may go on: the partition's remaining steps, then what its
+    // parts add at most. Every element the scans have yet to reach is taken
+    // to answer either way, the pivot included, so this bounds the courses
+    // there are and more.
+    std::int64_t partition_most(const struct bound_tables& t) const;
+
     static bits span(int l, int h) { return ((bits{2} << h) - 1) & ~((bits{1} << l) - 1); }
 
     void start_partition() {
@@ -443,11 +314,214 @@ struct machine {
     }
 };
 
+// What the bound takes from a search of smaller inputs. work[m] is the most
+// a pending range of m elements (cutoff + 1 < m) can add from its first loop
+// head up to the head that follows it and its parts: its quicksort steps,
+// and, for a consistent order (`local`), its elements' insertions too,
+// since every element then passes only elements of its own final part.
+// first[m] is the same for the range that holds position 0, its minimum
+// search's swap included (local only).
+struct bound_tables {
+    bool local = false;
+    std::vector<std::int64_t> work, first;  // for every size from 0; small parts' own too
+    std::int64_t of(bool holds_start, int m) const { return (holds_start ? first : work)[static_cast<std::size_t>(m)]; }
+};
+
+template <int Size>
+std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
+    const bool holds_start = t.local && lo == 0;
+    // After the last pass, with left at l and right at r.
+    auto ended = [&](int l, int r) {
+        std::int64_t v = t.of(holds_start, r - lo + 1) + t.work[static_cast<std::size_t>(hi - l + 1)];
+        // The element between the parts, equal to the pivot, stays where it is.
+        if (t.local && l - r == 2 && (lo > 0 || r + 1 >= 2)) v += inserted(0);
+        return v;
+    };
+    // Indexed by l - lo and r - lo + 1 (r may fall to lo - 1... never below).
+    constexpr int room = max_elements + 2;
+    std::int64_t at_left[room][room], at_right[room][room];  // the most from a left or right scan's comparison on
+    const int size = hi - lo + 1;
+    for (int i = 0; i <= size + 1; ++i)
+        for (int k = 0; k <= size + 1; ++k) at_left[i][k] = at_right[i][k] = -1;
+    // The scans at (l, r) compare the element at l (left) or r (right) next;
+    // a left scan passes only elements the right scan has not passed, and
+    // the other way round.
+    struct dp {
+        const machine& m;
+        const decltype(ended)& end;
+        std::int64_t (&left_memo)[room][room];
+        std::int64_t (&right_memo)[room][room];
+        std::int64_t pass(int l, int r) { return 2 + left(l, r); }
+        std::int64_t left(int l, int r) {
+            std::int64_t& v = left_memo[l - m.lo][r - m.lo + 1];
+            if (v < 0) v = compare + 1 + std::max(l <= r ? left(l + 1, r) : 0, right(l, r));
+            return v;
+        }
+        std::int64_t right(int l, int r) {
+            std::int64_t& v = right_memo[l - m.lo][r - m.lo + 1];
+            if (v >= 0) return v;
+            std::int64_t stop;
+            if (l < r)
+                stop = swap_cost + (l + 1 <= r - 1 ? pass(l + 1, r - 1) : end(l + 1, r - 1));
+            else
+                stop = l == r ? end(l + 1, r - 1) : end(l, r);
+            v = compare + std::max(r >= l ? 1 + right(l, r - 1) : 0, stop);
+            return v;
+        }
+    } go{*this, ended, at_left, at_right};
+    switch (pc) {
+        case median_1: return 3 * (compare + swap_cost) + go.pass(lo + 1, hi - 1);
+        case median_2: return 2 * (compare + swap_cost) + go.pass(lo + 1, hi - 1);
+        case median_3: return compare + swap_cost + go.pass(lo + 1, hi - 1);
+        case pass_head: return go.pass(left, right);
+        case left_scan: return go.left(left, right);
+        default: return go.right(left, right);
+    }
+}
+
+template <int Size>
+std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) const {
+    const int n = in.n;
+    const int scan_end = std::min(n - 1, cutoff);
+    bits may[max_elements];
+    for (int e = 0; e < n; ++e) may[e] = in.may_precede(e);
+    std::int64_t total = cost;
+    if (parts) *parts = bound_parts{cost};
+    auto add_range = [&](std::int64_t v) {
+        total += v;
+        if (parts) parts->range[parts->ranges++] = v;
+    };
+    auto add_fixed = [&](std::int64_t v) {
+        total += v;
+        if (parts) parts->fixed += v;
+    };
+    auto add_position = [&](int j, std::int64_t v) {
+        total += v;
+        if (parts) parts->position[j] = v;
+    };
+    bits moving = 0;   // positions of pending ranges whose insertions no range term holds
+    bits covered = 0;  // positions whose insertions a range term holds
+    bool swap_open = false;  // the minimum's swap is yet to come, and no range term holds it
+    int first_position = 2;  // the first position the outer loop has yet to insert
+    int old_top = -1;        // positions 0 .. old_top keep their order: the insertion pass is past them
+    auto pending = [&](int l, int h, std::int64_t v) {
+        add_range(v);
+        (t.local ? covered : moving) |= span(l, h);
+        return t.local && l == 0;
+    };
+    if (pc <= right_scan) {
+        bool start_held = false;
+        if (pc != main_head || top > 0) {
+            start_held = pending(lo, hi, pc == main_head ? t.of(t.local && lo == 0, hi - lo + 1) : partition_most(t));
+            for (int k = top - 1; k >= 1; --k)
+                start_held |= pending(stack_lo[k], stack_hi[k], t.of(t.local && stack_lo[k] == 0, stack_hi[k] - stack_lo[k] + 1));
+        }
+        add_fixed(1);                             // the head that pops the sentinel
+        add_fixed(1 + test_and_call * scan_end);  // the minimum search's tests
+        swap_open = !start_held;
+    } else if (pc == minimum) {
+        add_fixed(test_and_call * (scan_end - cur + 1));
+        swap_open = true;
+    } else {
+        // The element at cur passes the elements below pos it may order
+        // before, down to the first it may not.
+        const bits m = may[a[cur]];
+        int passes = 0;
+        for (int q = pos; q >= 0 && (m >> a[q] & 1); --q) ++passes;
+        const int d = cur - 1 - pos + passes;
+        add_position(cur, test_and_call * (passes + 1) + (d > 0 ? rotation(d) : 0));
+        first_position = cur + 1;
+        old_top = cur - 1;
+    }
+    if (swap_open) add_fixed(swap_cost);
+    add_fixed(1);  // the outer loop's last test
+
+    // Every later element passes at most the elements below it that it may
+    // order before: the insertion pass keeps the set of elements below each
+    // position it has not reached. Of the elements the pass has already put
+    // in order (at and below old_top), it keeps their order and passes them
+    // from the top down, so at most the run of them from the top that it may
+    // order before. The minimum's swap may still exchange the elements at 0
+    // and at any position it may pick. Within a stretch the quicksort phase
+    // may still reorder, any of the stretch's elements may come to stand at
+    // a position, and the set below the stretch is known.
+    bits below = 0;  // the elements at positions under j
+    bits old = 0;    // those at and below old_top
+    for (int q = 0; q <= old_top; ++q) old |= bits{1} << a[q];
+    int under[max_elements], within[max_elements];  // per element of the stretch
+    const int swap_from = pc == minimum ? cur - 1 : 0;  // the minimum's candidates: best, then cur on
+    std::int64_t swapped[cutoff + 1] = {};  // the insertions at 2 .. scan_end if the minimum is found at b
+    bits stretch = 0;
+    int stretch_start = 0;
+    for (int j = 0; j < n; ++j) {
+        const bool moves = moving >> j & 1;
+        if (moves && (j == 0 || !(moving >> (j - 1) & 1))) {
+            stretch_start = j;
+            stretch = 0;
+            for (int q = j; q < n && (moving >> q & 1); ++q) stretch |= bits{1} << a[q];
+            for (bits s = stretch; s; s &= s - 1) {
+                const int e = __builtin_ctz(s);
+                under[e] = sortcost::count_bits(may[e] & below);
+                within[e] = sortcost::count_bits(may[e] & stretch);
+            }
+        }
+        const bool swap_shaken = swap_open && j <= scan_end;
+        if (j >= first_position && !(covered >> j & 1) && !moves && !swap_shaken) {
+            const bits m = may[a[j]];
+            int run = 0;
+            for (int q = old_top; q >= 0 && (m >> a[q] & 1); --q) ++run;
+            add_position(j, inserted(std::min(run + sortcost::count_bits(m & below & ~old), j)));
+        } else {
+            if (j >= first_position && !(covered >> j & 1)) {
+                int d = 0;
+                if (swap_shaken && (moves || (moving & span(0, scan_end)))) {
+                    d = j;
+                } else if (moves) {
+                    for (bits s = stretch; s; s &= s - 1) {
+                        const int e = __builtin_ctz(s);
+                        d = std::max(d, under[e] + std::min(j - stretch_start, within[e]));
+                    }
+                } else {
+                    // For each position the minimum may still be found at,
+                    // as one course of the swap for all these positions.
+                    for (int b = swap_from; b <= scan_end; ++b) {
+                        const int at = pc == minimum && b == swap_from ? best : b;
+                        const int e = at == j ? a[0] : a[j];
+                        const bits set = at == 0 || at < j ? below : (below & ~(bits{1} << a[0])) | (bits{1} << a[at]);
+                        swapped[b] += inserted(std::min(sortcost::count_bits(may[e] & set), j));
+                    }
+                    d = -1;
+                }
+                if (d >= 0) add_position(j, inserted(std::min(d, j)));
+            }
+        }
+        below |= bits{1} << a[j];
+    }
+    if (swap_open && !(moving & span(0, scan_end)) && first_position <= scan_end)
+        add_position(first_position, *std::max_element(swapped + swap_from, swapped + scan_end + 1));
+    return total;
+}
+
 // The first `split_depth` choices of a course of answers name the share of
 // the search it falls in: one share per distinct prefix of that many
 // choices (or per whole course, for a course with fewer), each explored on
 // its own, so that threads and machines can take shares apart.
 constexpr int split_depth = 12;
+
+// Every course of answers on from `m`, depth first, taking `m` on with it:
+// `leaf(state)` at each sort's end, and `cut(state)` asked at each question
+// (true: go no further). The first answer goes on a copy, the second in place.
+template <class State, class Leaf, class Cut>
+void each_course(State& m, const Leaf& leaf, const Cut& cut) {
+    for (;;) {
+        if (m.run()) return leaf(m);
+        if (cut(m)) return;
+        State first = m;
+        first.answer(0);
+        each_course(first, leaf, cut);
+        m.answer(1);
+    }
+}
 
 template <int Size>
 struct explorer {
@@ -455,7 +529,8 @@ struct explorer {
     // Courses whose bound falls below this are not followed: some input
     // costs `floor`, so none of them can be the maximum.
     std::int64_t floor = 0;
-    const std::uint32_t* range_most = nullptr;
+    const bound_tables* tables = nullptr;
+    sortcost::answer_model model{};
     exact_maximum best;
     std::vector<std::uint32_t> values;
 
@@ -463,20 +538,22 @@ struct explorer {
         ++best.runs;
         if (m.cost > best.cost) {
             best.cost = m.cost;
-            values = m.in.values();
+            values = m.in.values(model);
         }
     }
-    // Every course of answers on from `m`: the first answer on a copy, the
-    // second in place.
-    void explore(state m) {
-        for (;;) {
-            if (m.run()) return leaf(m);
-            if (floor > 0 && m.most(range_most) < floor) return;
-            state first = m;
-            first.answer(0);
-            explore(first);
-            m.answer(1);
-        }
+    // Within a partition the bound cuts a course of a consistent order
+    // often, of the word order rarely (the insertions it leaves open are
+    // what it cannot yet tell): there it is asked only as each range begins
+    // (measured: about a third less time for words, a quarter of it for
+    // bytes).
+    bool cut(const state& m) const {
+        if (floor <= 0) return false;
+        if (!tables->local && m.pc > state::median_1 && m.pc <= state::right_scan) return false;
+        return m.most(*tables) < floor;
+    }
+    void explore(const state& m) {
+        state course = m;
+        each_course(course, [&](const state& s) { leaf(s); }, [&](const state& s) { return cut(s); });
     }
     // The states at the start of every share, in a fixed order.
     static void shares(state m, int depth, std::vector<state>& out) {
@@ -491,21 +568,71 @@ struct explorer {
     }
 };
 
-// range_most[m] for 5 <= m < n: the most steps the quicksort phase takes on
-// any m elements, by the same search, stopped where the insertion pass
-// begins (without the driver's and the entry's steps).
+// The tables for inputs of n elements, from every way the first partition
+// of a range of m elements can go (m from cutoff + 2 up): the partition's
+// steps, and what its parts add at most, each as a range of its size
+// alone. A part of at most cutoff + 1 elements is left to the insertion
+// pass: for a consistent order, at most every pair of it out of order; for
+// the part at position 0, the most the minimum's swap and the insertions
+// after it can take, over every order of its elements.
 template <int Size>
-std::vector<std::uint32_t> quicksort_phase_maxima(int n, bool words) {
-    std::vector<std::uint32_t> most(static_cast<std::size_t>(n), 0);
-    for (int m = 5; m < n; ++m) {
-        machine<Size> root;
-        root.start(m, words);
-        root.quicksort_only = true;
-        explorer<Size> e;
-        e.explore(root);
-        most[static_cast<std::size_t>(m)] = static_cast<std::uint32_t>(e.best.cost - 4);
+bound_tables make_bound_tables(int n, const sortcost::answer_model& model) {
+    using state = machine<Size>;
+    constexpr int small = state::cutoff + 1;
+    bound_tables t;
+    t.local = !model.top_bit;
+    // The whole input's maximum is what the search is for; without insertions
+    // in the tables, the first partition's parts are what the tables are for.
+    const int largest = t.local ? n - 1 : n;
+    t.work.assign(static_cast<std::size_t>(largest) + 1, 0);
+    t.first.assign(static_cast<std::size_t>(largest) + 1, 0);
+    std::int64_t* part = t.work.data();
+    std::int64_t* first_part = t.first.data();
+    if (t.local) {
+        for (int k = 1; k <= small && k <= largest; ++k) part[k] = part[k - 1] + state::inserted(k - 1);
+        // Every order of k elements, as k digits below k.
+        for (int k = 1; k <= small && k <= largest; ++k) {
+            int digits[state::cutoff + 1] = {};
+            int total = 1;
+            for (int i = 0; i < k; ++i) total *= k;
+            for (int code = 0; code < total; ++code) {
+                for (int i = 0, c = code; i < k; ++i, c /= k) digits[i] = c % k;
+                int best = 0;
+                for (int i = 1; i < k; ++i)
+                    if (digits[i] < digits[best]) best = i;
+                std::int64_t steps = best != 0 ? state::swap_cost : 0;
+                std::swap(digits[0], digits[best]);
+                for (int j = 2; j < k; ++j) {
+                    int d = 0;
+                    while (digits[j - 1 - d] > digits[j]) ++d;  // digits[0] is the least: it stops
+                    steps += state::inserted(d);
+                    std::rotate(digits + j - d, digits + j, digits + j + 1);
+                }
+                first_part[k] = std::max(first_part[k], steps);
+            }
+        }
     }
-    return most;
+    const std::int64_t single = state::inserted(0);  // an element between the parts, equal to the pivot
+    for (int m = small + 1; m <= largest; ++m) {
+        state root;
+        root.start(m, model);
+        root.stop = state::stop_at::partition;
+        std::int64_t work = 0, first = 0;
+        each_course(
+            root,
+            [&](const state& s) {
+                const int l = s.right + 1, r = m - s.left;  // the parts' sizes
+                const bool middle = s.left - s.right == 2;
+                const std::int64_t steps = s.cost - state::start_cost;
+                work = std::max(work, steps + t.of(false, l) + t.of(false, r) + (t.local && middle ? single : 0));
+                first = std::max(first, steps + t.of(t.local, l) + t.of(false, r) +
+                                            (t.local && middle && s.right + 1 >= 2 ? single : 0));
+            },
+            [](const state&) { return false; });
+        t.work[static_cast<std::size_t>(m)] = work;
+        t.first[static_cast<std::size_t>(m)] = first;
+    }
+    return t;
 }
 
 }  // namespace exhaustive_search

@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "costliest.h"
-#include "inputs.h"
+#include "sortcost/program_model.h"
+
+using namespace sortcost;
 
 namespace {
 
@@ -17,8 +19,8 @@ std::uint64_t splitmix(std::uint64_t& state) {
 }
 
 // Inputs of n elements of the program's kind; values run over 0..n-1 (over
-// the 256 byte values, in order, for qsort_bytes when n > 256).
-std::vector<unsigned char> shaped(const std::string& program, const std::string& shape, std::size_t n) {
+// the 256 byte values, in order, for bytes when n > 256).
+std::vector<unsigned char> shaped(const program_info& program, const std::string& shape, std::size_t n) {
     std::vector<std::uint32_t> v(n);
     std::uint64_t state = n;
     for (std::size_t i = 0; i < n; ++i) {
@@ -26,29 +28,30 @@ std::vector<unsigned char> shaped(const std::string& program, const std::string&
         else if (shape == "reversed") v[i] = static_cast<std::uint32_t>(n - 1 - i);
         else v[i] = static_cast<std::uint32_t>(splitmix(state));
     }
-    if (program == "qsort_bytes" && shape != "random" && n > 256)
+    if (program.element_size == 1 && shape != "random" && n > 256)
         for (auto& x : v) x = static_cast<std::uint32_t>(x * 256 / n);
-    return input_of(program, v);
+    return encode(program, v);
 }
 
-void row(const char* program, const char* shape, std::uint64_t n, std::uint64_t cost) {
-    std::printf("%s\t%s\t%llu\t%llu\n", program, shape, static_cast<unsigned long long>(n), static_cast<unsigned long long>(cost));
+void row(const program_info& program, const char* shape, std::uint64_t n, std::uint64_t cost) {
+    std::printf("%s\t%s\t%llu\t%llu\n", program.name, shape, static_cast<unsigned long long>(n),
+                static_cast<unsigned long long>(cost));
 }
 
 }  // namespace
 
 void print_growth(std::size_t max_n, const std::vector<record>& records, const std::string& records_dir) {
     std::printf("program\tshape\tn\tcost\n");
-    for (const char* program : {"isort_words", "qsort_words", "qsort_bytes"}) {
+    for (const program_info& program : programs) {
         for (std::size_t n = 16; n <= max_n; n *= 2) {
             for (const char* shape : {"sorted", "random", "reversed"})
-                row(program, shape, n, program_cost(program, shaped(program, shape, n)));
+                row(program, shape, n, cost_of(program, shaped(program, shape, n)));
             // The adversary plays against the quicksort's questions only.
-            if (std::string(program) != "isort_words") row(program, "adversary", n, adversary_input(program, n).cost);
-            row(program, "best-known", n, costliest(program, n, records, records_dir, 0, false).cost);
+            if (program.sort == sort_kind::quicksort) row(program, "adversary", n, adversary_input(program, n).cost);
+            row(program, "best-known", n, costliest(program, n, records, records_dir, 0).cost);
             std::fflush(stdout);
         }
         for (const record& r : records)
-            if (r.program == program && r.status == "exact") row(program, "exact", r.elements, r.cost);
+            if (r.program == &program && r.status == "exact") row(program, "exact", r.elements, r.cost);
     }
 }

@@ -6,6 +6,7 @@
 
 #include "Hooks.h"
 #include "gnuqsort.h"
+#include "sortcost/costs.h"
 
 using namespace sortcost;
 
@@ -53,7 +54,7 @@ std::vector<std::uint32_t> run(std::size_t n, std::uint64_t& cost) {
     std::iota(items.begin(), items.end(), Item{0});
     std::uint64_t before = cost_read();
     gnu_quicksort(items.data(), n, sizeof(Item), &adversary::compare<Item>, &s);
-    cost = 3 + (cost_read() - before);
+    cost = quicksort_steps_before_sort + (cost_read() - before);
     // Items never compared as gas take the next values in item order.
     for (auto& v : s.val)
         if (v == s.gas) v = s.next++;

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "anneal.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 
+#include "pool.h"
+
 namespace {
+
+using sortcost::outcome_input;
 
 // xoshiro256**: fast, and the same sequence on every machine.
 struct rng {
@@ -37,9 +38,10 @@ struct rng {
     double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
 };
 
-// e^x for x <= 0, to about 1e-7 relative, with plain arithmetic: the same
-// on every machine, and the tools need no maths library. e^x is
-// (e^(x/64))^64, and e^(x/64) its series.
+// e^x for x <= 0 and ln x for x > 0, to about 1e-7 relative, with plain
+// arithmetic: the same on every machine, and the tools need no maths
+// library. e^x is (e^(x/64))^64, and e^(x/64) its series; ln x is k ln 2
+// plus 2 atanh((m - 1) / (m + 1)) for x = m 2^k, m in [1, 2).
 double exp_nonpositive(double x) {
     if (x < -60) return 0;
     const double y = x / 64;
@@ -51,22 +53,14 @@ double exp_nonpositive(double x) {
     for (int k = 0; k < 6; ++k) sum *= sum;
     return sum;
 }
-
-double power(double base, std::uint64_t e) {
-    double r = 1;
-    for (; e; e >>= 1, base *= base)
-        if (e & 1) r *= base;
-    return r;
-}
-
-// The factor f, 0 < f <= 1, with f^steps = ratio (0 < ratio <= 1).
-double factor_per_step(double ratio, std::uint64_t steps) {
-    double lo = 0, hi = 1;
-    for (int i = 0; i < 64; ++i) {
-        const double mid = (lo + hi) / 2;
-        (power(mid, steps) < ratio ? lo : hi) = mid;
-    }
-    return hi;
+double log_positive(double x) {
+    int k = 0;
+    for (; x >= 2; x /= 2) ++k;
+    for (; x < 1; x *= 2) --k;
+    const double z = (x - 1) / (x + 1), z2 = z * z;
+    double term = z, sum = 0;
+    for (int i = 1; i < 40; i += 2, term *= z2) sum += term / i;
+    return k * 0.6931471805599453 + 2 * sum;
 }
 
 using clock_type = std::chrono::steady_clock;
@@ -79,50 +73,83 @@ struct shared_state {
     std::mutex m;
     outcome_input best;
     std::uint64_t best_cost = 0;
+    const std::function<void(std::uint64_t, double, std::uint64_t)>* progress = nullptr;
 
     explicit shared_state(const search_options& opts) : o(opts) {}
     double elapsed() const { return std::chrono::duration<double>(clock_type::now() - start).count(); }
 };
 
+// One annealing walk. It runs in sweeps, each cooling from a temperature at
+// which a small loss is often taken to one at which hardly any is, each
+// starting again from the best any walker found, or its own, shaken. The sweeps
+// double in length, a thousand moves, then two thousand, and so on, so that
+// every scale gets its turn whatever n; with a time limit, the second half
+// of the time is one last sweep. The temperatures come from the losses that
+// moves from the sweep's start cause, so they follow the cost's scale at n.
+// Move kinds are drawn by how often each has paid lately.
 class walker {
 public:
-    walker(shared_state& sh, unsigned index) : sh_(sh), o_(sh.o), r_(o_.seed * 0x100000001B3u + index) {
-        words_ = o_.program->element_size == 4;
+    walker(shared_state& sh, unsigned index, unsigned walkers)
+        : sh_(sh), o_(sh.o), r_(o_.seed * 0x100000001B3u + index), reports_(index == 0) {
+        words_ = sortcost::answers_of(*o_.program).top_bit;
         ranks_ = words_ ? o_.n : std::min<std::size_t>(o_.n, 256);
-        if (index < o_.starts.size()) {
-            s_ = o_.starts[index];
-        } else {
-            s_.top.assign(o_.n, 0);
-            s_.rank.assign(o_.n, 0);
-            for (std::size_t i = 0; i < o_.n; ++i) {
-                s_.rank[i] = static_cast<std::uint32_t>(r_.below(ranks_));
-                if (words_) s_.top[i] = static_cast<std::uint8_t>(r_.next() & 1);
+        // This walker's share of the start inputs; it begins at the costliest.
+        for (std::size_t k = index; k < o_.starts.size(); k += walkers) {
+            s_ = o_.starts[k];
+            const std::uint64_t c = evaluate();
+            offer(c);
+            if (mine_.rank.empty() || c > mine_cost_) {
+                mine_ = s_;
+                mine_cost_ = c;
             }
+        }
+        if (!mine_.rank.empty()) {
+            s_ = mine_;
+            return;
+        }
+        s_.top.assign(o_.n, 0);
+        s_.rank.assign(o_.n, 0);
+        for (std::size_t i = 0; i < o_.n; ++i) {
+            s_.rank[i] = static_cast<std::uint32_t>(r_.below(ranks_));
+            if (words_) s_.top[i] = static_cast<std::uint8_t>(r_.next() & 1);
         }
     }
 
     void run() {
         std::uint64_t cost = evaluate();
+        if (cost > mine_cost_ || mine_.rank.empty()) {
+            mine_ = s_;
+            mine_cost_ = cost;
+        }
         offer(cost);
-        // Each sweep cools from a temperature at which a step that costs a
-        // little less is often taken to one at which hardly any loss is;
-        // then it starts again from the best any thread found, or its own,
-        // shaken. Words take a hotter start than bytes: a word's top bit
-        // turns many answers at once, and the walk must cross more to find
-        // the runs that pay. (Tuned on 16 and 64 elements, 20 s runs.)
-        const std::uint64_t sweep = std::clamp<std::uint64_t>(400 * o_.n, 4000, 60000);
-        const double hot_share = words_ ? 0.015 : 0.002;
-        const double cold_share = words_ ? 0.0003 : 0.0001;
-        while (!stopped()) {
-            const double hot = std::max(1.0, hot_share * static_cast<double>(cost));
-            const double cold = std::max(0.2, cold_share * static_cast<double>(cost));
-            const double cooling = factor_per_step(std::min(1.0, cold / hot), sweep);
+        for (int sweep = 0; !stopped(); ++sweep) {
+            // By moves in the first half of the time (or always, without a
+            // time limit); then one last sweep by the clock to the end.
+            const double begins = sh_.elapsed();
+            const double half = o_.seconds / 2;
+            const double length = o_.seconds > 0 && begins >= half ? o_.seconds - begins : 0;
+            const std::uint64_t moves = std::uint64_t{1000} << std::min(sweep, 40);
+            // Bytes anneal cooler: their order is consistent, and the costly
+            // inputs are found by small changes; a word's top bit turns many
+            // answers at once, and the walk must cross more to find the runs
+            // that pay (measured at 16 to 256 elements, 10 s runs).
+            const double hot = std::max(1.0, typical_loss(cost) * (words_ ? 1 : 0.03)), cold = std::max(0.2, hot / 1000);
+            const double fall = log_positive(cold / hot);  // ln(cold / hot), at most 0
             double t = hot;
-            for (std::uint64_t k = 0; k < sweep && !stopped(); ++k, t *= cooling) {
-                move m = propose();
-                std::uint64_t c = evaluate();
-                if (c >= cost ||
-                    r_.unit() < exp_nonpositive((static_cast<double>(c) - static_cast<double>(cost)) / t)) {
+            for (std::uint64_t k = 0; !stopped(); ++k) {
+                // Where the sweep is, from 0 to 1: by the clock with a time
+                // limit, else by moves made.
+                if ((k & 63) == 0) {
+                    const double now = length > 0 || o_.seconds > 0 ? sh_.elapsed() : 0;
+                    const double at = length > 0 ? (now - begins) / length : static_cast<double>(k) / static_cast<double>(moves);
+                    if (at >= 1 || (length == 0 && o_.seconds > 0 && now >= half)) break;
+                    t = hot * exp_nonpositive(std::min(at, 1.0) * fall);
+                }
+                const move m = propose();
+                const std::uint64_t c = evaluate();
+                ++tried_[m.k];
+                if (c >= cost || r_.unit() < exp_nonpositive((static_cast<double>(c) - static_cast<double>(cost)) / t)) {
+                    if (c > cost) ++paid_[m.k];
                     cost = c;
                     if (c > mine_cost_) {
                         mine_ = s_;
@@ -139,22 +166,60 @@ public:
             } else {
                 s_ = mine_;
             }
-            for (std::size_t k = 1 + r_.below(3); k > 0; --k) propose();
+            for (std::size_t k = 1 + r_.below(3); k > 0; --k) propose();  // shaken, to leave the last sweep's track
             cost = evaluate();
         }
     }
 
+    std::uint64_t evaluations() const { return evaluations_; }
+
 private:
-    enum kind { set_rank, nudge, swap_two, tie, rotate, flip_top };
+    enum kind { set_rank, nudge, swap_two, tie, rotate, reverse, flip_top, kinds };
     struct move {
         kind k;
         std::size_t i, j;
         std::uint32_t old_rank;
     };
 
+    // A small loss among those moves from here cause (undone), the lowest
+    // third of them: near a good input most moves fall off a cliff, and a
+    // temperature at which those are taken would leave it at once.
+    double typical_loss(std::uint64_t cost) {
+        double losses[40];
+        int count = 0;
+        for (int k = 0; k < 40 && !stopped(); ++k) {
+            const move m = propose();
+            const std::uint64_t c = evaluate();
+            if (c < cost) losses[count++] = static_cast<double>(cost - c);
+            undo(m);
+        }
+        if (count == 0) return 1;
+        std::nth_element(losses, losses + count / 3, losses + count);
+        return std::max(1.0, losses[count / 3]);
+    }
+
+    // A kind by how often each has raised the cost lately (every kind keeps
+    // a chance), then the move.
     move propose() {
+        const int count = words_ ? kinds : flip_top;
+        if ((++proposals_ & 4095) == 0) {
+            // Each kind's rate of gains, smoothed, and never below a tenth
+            // of the best kind's.
+            double top = 0;
+            for (int k = 0; k < kinds; ++k) {
+                weight_[k] = (weight_[k] + (static_cast<double>(paid_[k]) + 1) / (static_cast<double>(tried_[k]) + 20)) / 2;
+                top = std::max(top, weight_[k]);
+                paid_[k] = tried_[k] = 0;
+            }
+            for (double& w : weight_) w = std::max(w, top / 10);
+        }
+        double total = 0;
+        for (int k = 0; k < count; ++k) total += weight_[k];
+        double pick = r_.unit() * total;
+        int k = 0;
+        while (k + 1 < count && (pick -= weight_[k]) >= 0) ++k;
         const std::size_t n = o_.n;
-        move m{static_cast<kind>(r_.below(words_ ? 6 : 5)), r_.below(n), r_.below(n), 0};
+        move m{static_cast<kind>(k), r_.below(n), r_.below(n), 0};
         switch (m.k) {
             case set_rank:
                 m.old_rank = s_.rank[m.i];
@@ -179,6 +244,12 @@ private:
                 s_.rank[m.i] = s_.rank[m.j];
                 break;
             case rotate: rotate_element(m.i, m.j); break;
+            case reverse:
+                // A short stretch turned round: its order reversed in place.
+                m.j = std::min(n - 1, m.i + 1 + r_.below(16));
+                reverse_stretch(m.i, m.j);
+                break;
+            case kinds: break;
         }
         return m;
     }
@@ -194,25 +265,30 @@ private:
                 std::swap(s_.top[m.i], s_.top[m.j]);
                 break;
             case rotate: rotate_element(m.j, m.i); break;
+            case reverse: reverse_stretch(m.i, m.j); break;
+            case kinds: break;
         }
     }
 
     // Moves the element at `from` to `to`, the ones between by one place.
     void rotate_element(std::size_t from, std::size_t to) {
         auto turn = [&](auto& v) {
+            const auto f = static_cast<std::ptrdiff_t>(from), t = static_cast<std::ptrdiff_t>(to);
             if (from < to)
-                std::rotate(v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(from) + 1,
-                            v.begin() + static_cast<std::ptrdiff_t>(to) + 1);
+                std::rotate(v.begin() + f, v.begin() + f + 1, v.begin() + t + 1);
             else if (to < from)
-                std::rotate(v.begin() + static_cast<std::ptrdiff_t>(to), v.begin() + static_cast<std::ptrdiff_t>(from),
-                            v.begin() + static_cast<std::ptrdiff_t>(from) + 1);
+                std::rotate(v.begin() + t, v.begin() + f, v.begin() + f + 1);
         };
         turn(s_.rank);
         turn(s_.top);
     }
+    void reverse_stretch(std::size_t i, std::size_t j) {
+        std::reverse(s_.rank.begin() + static_cast<std::ptrdiff_t>(i), s_.rank.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+        std::reverse(s_.top.begin() + static_cast<std::ptrdiff_t>(i), s_.top.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+    }
 
     std::uint64_t evaluate() {
-        bytes_ = realise(s_, o_.program->element_size);
+        bytes_ = sortcost::realise(*o_.program, s_);
         ++evaluations_;
         if ((evaluations_ & 63) == 0) sh_.evaluations.fetch_add(64, std::memory_order_relaxed);
         return o_.program->cost(bytes_.data(), bytes_.size());
@@ -230,13 +306,26 @@ private:
     bool stopped() {
         if (sh_.stop.load(std::memory_order_relaxed)) return true;
         if (o_.evaluations && evaluations_ >= o_.evaluations) return true;
-        if (o_.seconds > 0 && (evaluations_ & 31) == 0 && sh_.elapsed() >= o_.seconds) sh_.stop = true;
+        if ((evaluations_ & 31) == 0 && (o_.seconds > 0 || reports_)) {
+            const double t = sh_.elapsed();
+            if (o_.seconds > 0 && t >= o_.seconds) sh_.stop = true;
+            if (reports_ && sh_.progress && t >= next_report_) {
+                next_report_ = t + 0.1;
+                std::uint64_t best;
+                {
+                    std::lock_guard<std::mutex> lock(sh_.m);
+                    best = sh_.best_cost;
+                }
+                (*sh_.progress)(best, t, sh_.evaluations.load(std::memory_order_relaxed));
+            }
+        }
         return sh_.stop.load(std::memory_order_relaxed);
     }
 
     shared_state& sh_;
     const search_options& o_;
     rng r_;
+    bool reports_;
     bool words_;
     std::size_t ranks_;
     outcome_input s_;
@@ -244,9 +333,10 @@ private:
     std::uint64_t mine_cost_ = 0;
     std::vector<unsigned char> bytes_;
     std::uint64_t evaluations_ = 0;
-
-public:
-    std::uint64_t evaluations() const { return evaluations_; }
+    double next_report_ = 0;
+    std::uint64_t proposals_ = 0;
+    double weight_[kinds] = {1, 1, 1, 1, 1, 1, 1};
+    std::uint64_t paid_[kinds] = {}, tried_[kinds] = {};
 };
 
 }  // namespace
@@ -254,58 +344,17 @@ public:
 search_result anneal(const search_options& o,
                      const std::function<void(std::uint64_t, double, std::uint64_t)>& progress) {
     shared_state sh(o);
-    std::vector<walker> walkers;
-    walkers.reserve(o.threads);
-    for (unsigned t = 0; t < std::max(o.threads, 1u); ++t) walkers.emplace_back(sh, t);
-    // Threads are made with pthread_create, which reports a failure where
-    // std::thread would throw; the walkers that have a thread run on it.
-    auto run = [](void* w) -> void* {
-        static_cast<walker*>(w)->run();
-        return nullptr;
-    };
-    std::vector<pthread_t> threads;
-    for (std::size_t t = 1; t < walkers.size(); ++t) {
-        pthread_t th;
-        if (pthread_create(&th, nullptr, run, &walkers[t]) != 0) break;
-        threads.push_back(th);
-    }
-    // A reporter that sleeps between looks: it takes no core from the search.
-    struct reporting_state {
-        shared_state* sh;
-        const std::function<void(std::uint64_t, double, std::uint64_t)>* progress;
-        std::mutex m;
-        std::condition_variable wake;
-        bool done = false;
-    } rs{&sh, &progress, {}, {}, false};
-    auto report = [](void* a) -> void* {
-        auto* r = static_cast<reporting_state*>(a);
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(r->m);
-                if (r->wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return r->done; })) return nullptr;
-            }
-            std::uint64_t best;
-            {
-                std::lock_guard<std::mutex> lock(r->sh->m);
-                best = r->sh->best_cost;
-            }
-            (*r->progress)(best, r->sh->elapsed(), r->sh->evaluations.load());
-        }
-    };
-    pthread_t reporter;
-    const bool reporting = progress && pthread_create(&reporter, nullptr, report, &rs) == 0;
-    walkers[0].run();
-    for (pthread_t th : threads) pthread_join(th, nullptr);
+    if (progress) sh.progress = &progress;
+    std::vector<std::uint64_t> evaluations(std::max(o.threads, 1u));
+    run_workers(o.threads, [&](unsigned index, unsigned walkers) {
+        walker w(sh, index, walkers);
+        w.run();
+        evaluations[index] = w.evaluations();
+    });
     search_result r;
     r.seconds = sh.elapsed();
-    {
-        std::lock_guard<std::mutex> lock(rs.m);
-        rs.done = true;
-    }
-    rs.wake.notify_one();
-    if (reporting) pthread_join(reporter, nullptr);
     r.best = sh.best;
     r.cost = sh.best_cost;
-    for (const walker& w : walkers) r.evaluations += w.evaluations();
+    for (std::uint64_t e : evaluations) r.evaluations += e;
     return r;
 }

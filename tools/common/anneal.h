@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The search for a costly input: simulated annealing over what decides the
-// quicksorts' answers (outcomes.h), on several threads that share their best.
+// quicksorts' answers (the program model's outcome_input), on several
+// threads that share their best.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "outcomes.h"
-#include "sortcost/costs.h"
+#include "sortcost/program_model.h"
 
 struct search_options {
     const sortcost::program_info* program = nullptr;  // qsort_words or qsort_bytes
@@ -19,19 +19,21 @@ struct search_options {
     std::uint64_t evaluations = 0;                     // stop after this many costs per thread; 0: no limit
     unsigned threads = 1;
     std::uint64_t seed = 1;
-    std::vector<outcome_input> starts;  // inputs of n elements to start from (records, say)
+    std::vector<sortcost::outcome_input> starts;  // inputs of n elements to start from (records, say)
 };
 
 struct search_result {
-    outcome_input best;
+    sortcost::outcome_input best;
     std::uint64_t cost = 0;  // what the program reports for realise(best)
     double seconds = 0;
     std::uint64_t evaluations = 0;  // costs computed, all threads
 };
 
-// Searches until a stop of `o` is reached. `progress`, if given, is called
-// ten times a second, from a thread of its own, with the best cost so far,
-// the time and the costs computed. With one thread, a run that stops at the target or the
-// evaluation budget is the same for the same seed.
+// Searches until a stop of `o` is reached, on o.threads threads where they
+// can be started (each start input is costed, and the costliest of a
+// thread's share is where it begins). `progress`, if given, is called about
+// ten times a second from the first thread with the best cost so far, the
+// time and the costs computed. With one thread, a run that stops at the
+// target or the evaluation budget is the same for the same seed.
 search_result anneal(const search_options& o,
                      const std::function<void(std::uint64_t, double, std::uint64_t)>& progress);

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "cli.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "sortcost/sortcost.h"
+#include "tsv.h"
 
 namespace {
 
@@ -25,10 +28,56 @@ int usage_error(const char* prog, const std::string& reason) {
     return exit_usage;
 }
 
-cli_args parse_cli(int argc, char** argv, const char* prog, const char* help, const std::vector<cli_option>& options,
-                   int& handled) {
+int fail(const char* prog, const std::string& what) {
+    std::fprintf(stderr, "%s: %s\n", prog, what.c_str());
+    return exit_failure;
+}
+
+bool parse_count(const std::string& s, std::uint64_t min, std::uint64_t max, std::uint64_t& out) {
+    if (s.empty() || s.size() > 19 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+    std::uint64_t v = std::strtoull(s.c_str(), nullptr, 10);
+    if (v < min || v > max) return false;
+    out = v;
+    return true;
+}
+
+namespace {
+
+std::string range_error(const std::string& what, std::uint64_t min, std::uint64_t max, const std::string& s) {
+    return what + " must be a whole number from " + std::to_string(min) + " to " + std::to_string(max) + ", not '" +
+           s + "'";
+}
+
+}  // namespace
+
+bool count_operand(const char* prog, const char* what, const std::string& s, std::uint64_t min, std::uint64_t max,
+                   std::uint64_t& out) {
+    if (parse_count(s, min, max, out)) return true;
+    usage_error(prog, range_error(what, min, max, s));
+    return false;
+}
+
+const sortcost::program_info* program_operand(const char* prog, const std::string& name) {
+    if (const sortcost::program_info* p = sortcost::find_program(name.c_str())) return p;
+    std::string names;
+    for (std::size_t i = 0; i < sortcost::program_count; ++i)
+        names += (i == 0 ? "" : i + 1 == sortcost::program_count ? " or " : ", ") + std::string(sortcost::programs[i].name);
+    usage_error(prog, "no such program: '" + name + "' (" + names + ")");
+    return nullptr;
+}
+
+int check_folder(const char* prog, const char* option, const std::string& path) {
+    struct stat st;
+    const int err = stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    return err ? fail(prog, std::string(option) + " " + escaped_path(path) + ": " + std::strerror(err)) : 0;
+}
+
+cli_args parse_cli(int argc, char** argv, const char* prog, const char* help, const std::vector<cli_option>& options) {
     cli_args out;
-    handled = -1;
+    auto stop = [&](int status) {
+        out.handled = status;
+        return out;
+    };
     bool only_operands = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -42,50 +91,61 @@ cli_args parse_cli(int argc, char** argv, const char* prog, const char* help, co
         }
         if (arg == "--help" || arg == "-h") {
             std::fputs(help, stdout);
-            handled = finish_output(prog, 0);
-            return out;
+            return stop(finish_output(prog, 0));
         }
         if (arg == "--version") {
             std::printf("%s %s\n", prog, sortcost_version());
-            handled = finish_output(prog, 0);
-            return out;
+            return stop(finish_output(prog, 0));
         }
-        // --name, --name=value, --name value; -x, -xVALUE, -x VALUE.
         const bool is_long = arg[1] == '-';
         const std::string name = is_long ? arg.substr(0, arg.find('=')) : arg.substr(0, 2);
         const cli_option* found = nullptr;
         for (const cli_option& o : options)
             if (is_long ? name == o.name : o.short_name == arg[1]) found = &o;
-        if (!found) {
-            handled = usage_error(prog, "unknown option '" + (is_long ? name : arg.substr(0, 2)) + "'");
-            return out;
-        }
-        std::string value;
+        if (!found) return stop(usage_error(prog, "unknown option '" + name + "'"));
         const bool attached = is_long ? arg.find('=') != std::string::npos : arg.size() > 2;
-        if (found->takes_value) {
-            if (attached)
-                value = is_long ? arg.substr(arg.find('=') + 1) : arg.substr(2);
-            else if (i + 1 < argc)
-                value = argv[++i];
-            else {
-                handled = usage_error(prog, std::string("option '") + found->name + "' needs a value");
-                return out;
-            }
+        cli_value v{found->name, "", 0};
+        if (found->kind == cli_option::flag) {
+            if (attached) return stop(usage_error(prog, std::string("option '") + found->name + "' takes no value"));
         } else if (attached) {
-            handled = usage_error(prog, std::string("option '") + found->name + "' takes no value");
-            return out;
+            v.text = is_long ? arg.substr(arg.find('=') + 1) : arg.substr(2);
+        } else if (i + 1 < argc) {
+            v.text = argv[++i];
+        } else {
+            return stop(usage_error(prog, std::string("option '") + found->name + "' needs a value"));
         }
-        out.options.emplace_back(found->name, value);
+        if (found->kind == cli_option::count && !parse_count(v.text, found->min, found->max, v.count))
+            return stop(usage_error(prog, range_error(found->name, found->min, found->max, v.text)));
+        out.given.push_back(v);
     }
     return out;
 }
 
-bool parse_count(const std::string& s, std::uint64_t min, std::uint64_t max, std::uint64_t& out) {
-    if (s.empty() || s.size() > 19 || s.find_first_not_of("0123456789") != std::string::npos) return false;
-    std::uint64_t v = std::strtoull(s.c_str(), nullptr, 10);
-    if (v < min || v > max) return false;
-    out = v;
-    return true;
+bool cli_args::has(const char* name) const {
+    for (const cli_value& v : given)
+        if (std::strcmp(v.name, name) == 0) return true;
+    return false;
+}
+
+std::string cli_args::text(const char* name, const std::string& fallback) const {
+    std::string out = fallback;
+    for (const cli_value& v : given)
+        if (std::strcmp(v.name, name) == 0) out = v.text;
+    return out;
+}
+
+std::uint64_t cli_args::count(const char* name, std::uint64_t fallback) const {
+    std::uint64_t out = fallback;
+    for (const cli_value& v : given)
+        if (std::strcmp(v.name, name) == 0) out = v.count;
+    return out;
+}
+
+std::vector<std::string> cli_args::all(const char* name) const {
+    std::vector<std::string> out;
+    for (const cli_value& v : given)
+        if (std::strcmp(v.name, name) == 0) out.push_back(v.text);
+    return out;
 }
 
 namespace {
@@ -105,17 +165,7 @@ int finish_output(const char* prog, int status) {
     return exit_failure;
 }
 
-std::string escaped_path(const std::string& path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
-    return out;
-}
+std::string escaped_path(const std::string& path) { return tsv_escape(path); }
 
 progress_line::progress_line() : enabled_(isatty(STDERR_FILENO) == 1), start_(now()) {}
 

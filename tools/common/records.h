@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "sortcost/costs.h"
+#include "tsv.h"
+
 struct record {
-    std::string program;
+    const sortcost::program_info* program = nullptr;
     std::uint64_t elements = 0;
     std::uint64_t bytes = 0;
     std::uint64_t cost = 0;
@@ -18,25 +21,27 @@ struct record {
     std::string file;    // relative to the records folder
 };
 
-// records.tsv as it stands: every line kept as written (the header, `#`
-// comments, rows), and the rows parsed.
+extern const tsv_format records_format;
+
+// records.tsv as it stands: every line kept as written, and the rows parsed
+// (rows[i] is table.rows[i]).
 struct records_file {
-    std::vector<std::string> lines;
+    tsv_table table;
     std::vector<record> rows;
-    std::vector<std::size_t> row_lines;  // the line of each row
 };
 
-// Reads `dir`/records.tsv whole. A folder without one holds no records. Any
-// line that is neither the header, a `#` comment nor a whole row is refused:
-// false, with `error` naming the file and line.
+// Reads `dir`/records.tsv whole. A folder without one holds no records. A
+// table that is not whole (see parse_tsv), a row whose program is unknown,
+// whose numbers are not whole numbers or disagree, whose status is neither
+// exact nor best-known, whose method is empty, whose file is not inside the
+// folder, or a second row for one program and size: refused, false with
+// `error` naming the file and line.
 bool load_records(const std::string& dir, records_file& out, std::string& error);
 
-// The file's text with `r` in place of the row for its program and size, or
-// added among the rows in order of program and size; every other line as it
-// was.
-std::string with_record(const records_file& f, const record& r);
+// The record for `program` and n elements, or null.
+const record* find_record(const std::vector<record>& rows, const sortcost::program_info& program, std::uint64_t n);
 
-// The input bytes of a record.
+// The input bytes of a record; empty if its file cannot be read.
 std::vector<unsigned char> record_bytes(const std::string& dir, const record& r);
 
 // Where the records are when none is named. Installed, the user's own folder
@@ -45,19 +50,22 @@ std::vector<unsigned char> record_bytes(const std::string& dir, const record& r)
 // in a build tree, the source tree's.
 std::string default_records_dir();
 
-// Stores `bytes` (whole elements of `program`, costing `cost`, read from
-// `source`) as the record for its size in `dir` if it costs more than the
-// record there (or as much, where that record is best known and this one is
-// proven exact), under the folder's lock, each file replaced whole, every
-// other line of records.tsv kept. `judge` is asked only when it may be: it
-// sets whether the cost is proven the maximum, or refuses (false, with a
-// reason in `message`). Returns exit_failure with `message` naming what
-// failed, else 0 with `message` saying what was done.
-int store_record(const std::string& program, const std::vector<unsigned char>& bytes, std::uint64_t cost,
-                 std::string method, const std::string& dir, const std::function<bool(bool& exact, std::string& why)>& judge,
-                 std::string& message);
-
 // The folder `record` writes to when none is named: as default_records_dir,
-// but an installed program makes the user's own folder, starting from a copy
-// of the installed records. False, with `error`, if it cannot.
+// but an installed program makes the user's own folder, starting from a
+// whole copy of the installed records. False, with `error`, if it cannot
+// (and then no folder of one's own is left behind).
 bool writable_records_dir(std::string& dir, std::string& error);
+
+// Stores `bytes` (whole elements of `program`, costing `cost`) as the record
+// for its size in `dir` if it costs more than the record there (or as much,
+// where that record is best known and this one is proven exact), under the
+// folder's lock, each file replaced whole, every other line of records.tsv
+// kept, and the old record's file removed unless another row names it.
+// `judge` is asked only when it may be: it sets whether the cost is proven
+// the maximum, or refuses (false, with a reason in `message`). Returns
+// exit_failure with `message` naming what failed, else 0 with `message`
+// saying what was done; `kept` tells whether the input became the record.
+int store_record(const sortcost::program_info& program, const std::vector<unsigned char>& bytes, std::uint64_t cost,
+                 std::string method, const std::string& dir,
+                 const std::function<bool(bool& exact, std::string& why)>& judge, std::string& message,
+                 bool* kept = nullptr);

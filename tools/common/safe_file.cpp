@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tsv.h"
+
 namespace {
 
 std::string folder_of(const std::string& path) {
@@ -35,13 +37,33 @@ bool write_all(int fd, const char* p, std::size_t n) {
     return true;
 }
 
+bool read_regular_file(const std::string& path, std::string& out, std::string& error) {
+    out.clear();
+    // Opening without waiting: a FIFO with no writer would block here.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    int err = fd < 0 ? errno : fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : -1;
+    char buf[65536];
+    while (err == 0) {
+        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) err = errno;
+        if (r <= 0) break;
+        out.append(buf, static_cast<std::size_t>(r));
+    }
+    if (fd >= 0) close(fd);
+    if (err == 0) return true;
+    error = tsv_escape(path) + ": " + (err < 0 ? "not a regular file" : std::strerror(err));
+    return false;
+}
+
 bool write_file_atomically(const std::string& path, const std::string& bytes, std::string& error) {
     std::string temp = path + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
+        error = tsv_escape(path) + ": " + std::strerror(errno);
         return false;
     }
     // The new file keeps the mode of the one it replaces, else the usual one.
@@ -66,7 +88,7 @@ bool write_file_atomically(const std::string& path, const std::string& bytes, st
     }
     if (!ok) {
         unlink(name.data());
-        error = path + ": " + std::strerror(err);
+        error = tsv_escape(path) + ": " + std::strerror(err);
         return false;
     }
     // The rename itself lasts once the folder is synced.

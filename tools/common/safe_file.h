@@ -10,6 +10,11 @@
 // partial write; false, with errno set, if the rest cannot be written.
 bool write_all(int fd, const char* p, std::size_t n);
 
+// Reads the whole of `path` into `out`. It must be a regular file: a FIFO, a
+// device or a folder is refused at once, never waited on. False, with `error`
+// saying "PATH: REASON", if it cannot be read.
+bool read_regular_file(const std::string& path, std::string& out, std::string& error);
+
 // Replaces `path` with `bytes` so that a reader sees the old file or the new
 // one whole, never a part, even if this process dies or the disk fills: a
 // temporary file in the same folder, written, synced, renamed over `path`,

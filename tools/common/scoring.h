@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A corpus's costs: each file read as the programs read their input, and the
-// cost of each program asked for, scored on several threads.
+// cost of each program asked for, scored by the worker pool.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "corpus.h"
+#include "pool.h"
 #include "sortcost/costs.h"
 
 struct score_row {
@@ -19,8 +20,8 @@ struct score_row {
     std::uint64_t costs[sortcost::program_count] = {};  // indexed as sortcost::programs
     // The step that failed, with its error number: a read step of an
     // unreadable file, or "buf" for a cost that could not be computed (no
-    // memory for the sorting copy; that cost is then 0).
-    const char* failed_step = nullptr;
+    // memory for the sorting copy; that cost is then 0). Empty for none.
+    std::string failed_step;
     int error = 0;
 };
 
@@ -34,12 +35,9 @@ score_row score_file(const std::string& path, const std::vector<std::size_t>& co
 // "STEP: REASON" for a row with a failed step. Not thread-safe (strerror).
 std::string read_error(const score_row& row);
 
-// Scores every path of `entries` on up to `jobs` threads, each holding one
-// file at a time, and calls `emit` on the calling thread for each entry in
-// order: with its row, or with null for a directory that could not be listed.
-// The rows are those one thread would give, whatever `jobs` is.
-void score_corpus(const std::vector<corpus_entry>& entries, const std::vector<std::size_t>& columns,
-                  unsigned jobs, const std::function<void(const corpus_entry&, const score_row*)>& emit);
-
-// The number of cores this process may run on, at least 1.
-unsigned available_cores();
+// Scores every path of `entries` on up to `jobs` workers of `kind`, each
+// holding one file at a time, and calls `emit` on the calling thread for each
+// entry in order: with its row, or with null for a directory that could not
+// be listed. The rows are those one worker gives, whatever `jobs` and `kind`.
+void score_corpus(const std::vector<corpus_entry>& entries, const std::vector<std::size_t>& columns, unsigned jobs,
+                  worker_kind kind, const std::function<void(const corpus_entry&, const score_row*)>& emit);

@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 // sortcost-score: the cost each benchmark program reports for every file of
-// a corpus, computed in one process.
+// a corpus, computed in process.
 //
 //   sortcost-score [--program NAME]... [--json] [--hidden] [-j N] PATH...
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include "cli.h"
 #include "corpus.h"
-#include "processes.h"
 #include "rows.h"
 #include "scoring.h"
 #include "sortcost/costs.h"
@@ -25,9 +20,6 @@
 namespace {
 
 const char* const prog = "sortcost-score";
-
-// More workers than this would only hold more files in memory at once.
-constexpr std::uint64_t max_jobs = 1024;
 
 const char* const help =
     "Usage: sortcost-score [--program NAME]... [--json] [--hidden] [-j N] PATH...\n"
@@ -38,7 +30,7 @@ const char* const help =
     "                  qsort_bytes); repeat for more, in the order given\n"
     "  --json          one JSON object per line instead of tab-separated values\n"
     "  --hidden        also score names beginning with '.' inside directories\n"
-    "  -j, --jobs N    score on N processes, 1 to 1024 (default: the cores\n"
+    "  -j, --jobs N    score on N worker processes, 1 to 1024 (default: the cores\n"
     "                  available); the output is the same for every N\n"
     "  --help          print this help and exit\n"
     "  --version       print the version and exit\n"
@@ -50,32 +42,21 @@ const char* const help =
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit on the output is a write that fails
-    int handled;
-    cli_args args = parse_cli(argc, argv, prog, help,
-                              {{"--program", 0, true}, {"--json", 0, false}, {"--hidden", 0, false}, {"--jobs", 'j', true}},
-                              handled);
-    if (handled >= 0) return handled;
+    // More workers than 1024 would only hold more files in memory at once.
+    const cli_args args = parse_cli(argc, argv, prog, help,
+                                    {{"--program", 0, cli_option::text},
+                                     {"--json", 0, cli_option::flag},
+                                     {"--hidden", 0, cli_option::flag},
+                                     {"--jobs", 'j', cli_option::count, 1, 1024}});
+    if (args.handled >= 0) return args.handled;
     row_format format;
-    bool hidden = false;
-    unsigned jobs = available_cores();
-    for (const auto& [name, value] : args.options) {
-        if (name == "--json") {
-            format.json = true;
-        } else if (name == "--hidden") {
-            hidden = true;
-        } else if (name == "--jobs") {
-            std::uint64_t n;
-            if (!parse_count(value, 1, max_jobs, n))
-                return usage_error(prog, "--jobs must be a whole number from 1 to 1024, not '" + value + "'");
-            jobs = static_cast<unsigned>(n);
-        } else {
-            const sortcost::program_info* p = sortcost::find_program(value.c_str());
-            if (!p) return usage_error(prog, "no such program: '" + value + "' (isort_words, qsort_words or qsort_bytes)");
-            auto index = static_cast<std::size_t>(p - sortcost::programs);
-            bool listed = false;
-            for (std::size_t q : format.columns) listed = listed || q == index;
-            if (!listed) format.columns.push_back(index);
-        }
+    format.json = args.has("--json");
+    for (const std::string& name : args.all("--program")) {
+        const sortcost::program_info* p = program_operand(prog, name);
+        if (!p) return exit_usage;
+        bool listed = false;
+        for (std::size_t q : format.columns) listed = listed || q == sortcost::program_index(*p);
+        if (!listed) format.columns.push_back(sortcost::program_index(*p));
     }
     if (args.operands.empty()) return usage_error(prog, "no path to score");
     if (format.columns.empty())
@@ -84,38 +65,31 @@ int main(int argc, char** argv) {
     int status = 0;
     progress_line bar;
     std::size_t done = 0;
-    // Rows are gathered and written in large pieces. A terminal sees each
-    // row as soon as it is scored.
+    // A terminal sees each row as soon as it is scored; else rows are
+    // written in large pieces.
     const bool piecemeal = isatty(STDOUT_FILENO) == 1;
-    std::string header;
-    format_header(header, format);
-    std::fwrite(header.data(), 1, header.size(), stdout);
-    const std::vector<corpus_entry> entries = list_corpus(args.operands, hidden);
-    auto render = [&](std::size_t i, rendered& t) {
-        const corpus_entry& e = entries[i];
-        if (e.unlisted) {
-            t.err += "sortcost-score: " + escaped_path(e.path) + ": " + std::strerror(e.unlisted) + "\n";
-            ++t.failures;
-            return;
-        }
-        score_row row = score_file(e.path, format.columns);
-        if (row.failed_step) {
-            t.err += "sortcost-score: " + escaped_path(e.path) + ": " + read_error(row) + "\n";
-            ++t.failures;
-        }
-        format_row(t.out, format, row);
-    };
-    render_in_processes(entries.size(), jobs, render, [&](const rendered& t) {
-        if (!t.err.empty()) {
-            bar.clear();
-            std::fputs(t.err.c_str(), stderr);
-        }
-        if (t.failures) status = 1;
-        std::fwrite(t.out.data(), 1, t.out.size(), stdout);
-        if (piecemeal) std::fflush(stdout);
-        done += t.entries;
-        bar.show(std::to_string(done) + " of " + std::to_string(entries.size()) + " files");
-    });
+    std::string out;
+    format_header(out, format);
+    const std::vector<corpus_entry> entries = list_corpus(args.operands, args.has("--hidden"));
+    score_corpus(entries, format.columns, static_cast<unsigned>(args.count("--jobs", available_cores())),
+                 worker_kind::processes, [&](const corpus_entry& e, const score_row* row) {
+                     const std::string why = !row ? std::strerror(e.unlisted)
+                                             : row->failed_step.empty() ? ""
+                                                                        : read_error(*row);
+                     if (!why.empty()) {
+                         bar.clear();
+                         std::fprintf(stderr, "%s: %s: %s\n", prog, escaped_path(e.path).c_str(), why.c_str());
+                         status = exit_failure;
+                     }
+                     if (row) format_row(out, format, *row);
+                     if (piecemeal || out.size() >= 65536) {
+                         std::fwrite(out.data(), 1, out.size(), stdout);
+                         if (piecemeal) std::fflush(stdout);
+                         out.clear();
+                     }
+                     bar.show(std::to_string(++done) + " of " + std::to_string(entries.size()) + " files");
+                 });
+    std::fwrite(out.data(), 1, out.size(), stdout);
     bar.clear();
     return finish_output(prog, status);
 }

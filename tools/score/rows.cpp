@@ -2,6 +2,7 @@
 #include "rows.h"
 
 #include "cli.h"
+#include "tsv.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -67,9 +68,9 @@ void put_number(std::string& out, std::uint64_t v) {
 
 void format_header(std::string& out, const row_format& format) {
     if (format.json) return;
-    out += "path\tbytes";
-    for (std::size_t p : format.columns) (out += '\t') += sortcost::programs[p].name;
-    out += '\n';
+    std::vector<std::string> columns = {"path", "bytes"};
+    for (std::size_t p : format.columns) columns.push_back(sortcost::programs[p].name);
+    out += tsv_header({columns});
 }
 
 void format_row(std::string& out, const row_format& format, const score_row& row) {
@@ -96,7 +97,7 @@ void format_row(std::string& out, const row_format& format, const score_row& row
         ((out += ",\"") += sortcost::programs[p].name) += "\":";
         put_number(out, row.costs[p]);
     }
-    if (row.failed_step) {
+    if (!row.failed_step.empty()) {
         out += ",\"error\":";
         put_json(out, read_error(row));
     }
