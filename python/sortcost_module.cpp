@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The Python module `sortcost`: the library's costs and reader, and a
+// The extension behind the Python package `sortcost`: the library's costs,
+// one input at a time or many on several threads, its reader, and a
 // corpus's scores computed on several threads.
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "pool.h"
 #include "scoring.h"
 #include "sortcost/costs.h"
 
@@ -100,6 +105,68 @@ py::bytes read_input(py::handle path) {
     return out;
 }
 
+const sortcost::program_info& program_named(py::handle name) {
+    if (!PyUnicode_Check(name.ptr())) throw py::type_error("the program is a name: isort_words, qsort_words or qsort_bytes");
+    const std::string n = py::cast<std::string>(name);
+    const sortcost::program_info* p = sortcost::find_program(n.c_str());
+    if (!p) throw py::value_error("no such program: " + n);
+    return *p;
+}
+
+unsigned thread_count(py::handle threads, const char* what) {
+    if (threads.is_none()) return available_cores();
+    const long t = py::cast<long>(threads);
+    if (t < 1 || t > 1024) throw py::value_error(std::string(what) + " must be a whole number from 1 to 1024");
+    return static_cast<unsigned>(t);
+}
+
+// The costs of many inputs: a 2-D C-contiguous array of uint8, one input a
+// row, or any sequence of buffers. All are held while the workers cost them
+// with the GIL released, in runs taken in turn.
+py::array_t<std::uint64_t> costs(py::handle program, py::handle inputs, py::handle threads) {
+    const sortcost::program_info& p = program_named(program);
+    const unsigned workers = thread_count(threads, "threads");
+    struct input {
+        const void* data;
+        std::size_t size;
+    };
+    std::vector<input> items;
+    std::vector<std::unique_ptr<byte_view>> views;
+    if (py::isinstance<py::array>(inputs)) {
+        const py::array a = py::reinterpret_borrow<py::array>(inputs);
+        if (a.ndim() != 2 || !a.dtype().is(py::dtype::of<std::uint8_t>()) ||
+            !(a.flags() & py::array::c_style))
+            throw py::value_error("an array of inputs is 2-D, of uint8, C-contiguous: one input a row");
+        views.push_back(std::make_unique<byte_view>(inputs));
+        const auto rows = static_cast<std::size_t>(a.shape(0)), width = static_cast<std::size_t>(a.shape(1));
+        const auto* base = static_cast<const unsigned char*>(views.back()->view.buf);
+        for (std::size_t r = 0; r < rows; ++r) items.push_back({base + r * width, width});
+    } else {
+        for (py::handle obj : inputs) {
+            views.push_back(std::make_unique<byte_view>(obj));
+            items.push_back({views.back()->view.buf, static_cast<std::size_t>(views.back()->view.len)});
+        }
+    }
+    py::array_t<std::uint64_t> out(static_cast<py::ssize_t>(items.size()));
+    std::uint64_t* result = out.mutable_data();
+    std::atomic<std::size_t> next{0};
+    {
+        py::gil_scoped_release unlocked;
+        constexpr std::size_t run = 64;
+        run_workers(workers, [&](unsigned, unsigned) {
+            for (std::size_t from; (from = next.fetch_add(run)) < items.size();)
+                for (std::size_t i = from; i < std::min(items.size(), from + run); ++i)
+                    result[i] = p.cost(items[i].data, items[i].size);
+        });
+    }
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (result[i] == 0) {
+            PyErr_NoMemory();  // no input costs 0: the library had no memory for a copy
+            throw py::error_already_set();
+        }
+    return out;
+}
+
 py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidden) {
     // One path, or an iterable of them.
     std::vector<std::string> roots;
@@ -113,21 +180,13 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidd
         for (std::size_t i = 0; i < sortcost::program_count; ++i) columns.push_back(i);
     } else {
         for (py::handle name : programs) {
-            const std::string n = py::cast<std::string>(py::str(name));
-            const sortcost::program_info* info = sortcost::find_program(n.c_str());
-            if (!info || !PyUnicode_Check(name.ptr())) throw py::value_error("no such program: " + n);
-            const std::size_t index = sortcost::program_index(*info);
+            const std::size_t index = sortcost::program_index(program_named(name));
             bool listed = false;
             for (std::size_t c : columns) listed = listed || c == index;
             if (!listed) columns.push_back(index);
         }
     }
-    unsigned threads = available_cores();
-    if (!jobs.is_none()) {
-        long j = py::cast<long>(jobs);
-        if (j < 1 || j > 1024) throw py::value_error("jobs must be a whole number from 1 to 1024");
-        threads = static_cast<unsigned>(j);
-    }
+    const unsigned threads = thread_count(jobs, "jobs");
 
     std::vector<corpus_entry> entries;
     std::vector<score_row> rows;
@@ -157,13 +216,20 @@ py::list score(py::handle paths, py::handle programs, py::handle jobs, bool hidd
 
 }  // namespace
 
-PYBIND11_MODULE(sortcost, m) {
+PYBIND11_MODULE(_sortcost, m) {
     m.doc() =
         "The cost each sortcost benchmark program reports for an input, computed in\n"
         "this process: exactly the number the program prints as \"[COST] N\" for a\n"
         "file holding the same bytes. Safe to call from any number of threads.";
     m.attr("__version__") = sortcost_version();
-    m.attr("programs") = py::make_tuple("isort_words", "qsort_words", "qsort_bytes");
+    py::tuple names(sortcost::program_count);
+    py::dict sizes;
+    for (std::size_t i = 0; i < sortcost::program_count; ++i) {
+        names[i] = sortcost::programs[i].name;
+        sizes[sortcost::programs[i].name] = sortcost::programs[i].element_size;
+    }
+    m.attr("programs") = names;
+    m.attr("element_sizes") = sizes;  // bytes per element, by program
     m.def("qsort_words_cost", &cost_of<sortcost_qsort_words_cost>, py::arg("buf"),
           "The cost qsort_words reports for a file holding buf's bytes (any object\n"
           "with the buffer protocol: bytes, bytearray, memoryview, a contiguous\n"
@@ -172,6 +238,13 @@ PYBIND11_MODULE(sortcost, m) {
           "The cost qsort_bytes reports for a file holding buf's bytes.");
     m.def("isort_words_cost", &cost_of<sortcost_isort_words_cost>, py::arg("buf"),
           "The cost isort_words reports for a file holding buf's bytes.");
+    m.def("costs", &costs, py::arg("program"), py::arg("inputs"), py::arg("threads") = py::none(),
+          "The costs program (a name: isort_words, qsort_words or qsort_bytes)\n"
+          "reports for many inputs, as a NumPy array of uint64 in their order:\n"
+          "inputs is a 2-D C-contiguous uint8 array (one input a row) or any\n"
+          "sequence of buffers. Computed on `threads` threads (default: the\n"
+          "cores available) while other Python threads run; each cost is the\n"
+          "one-input call's.");
     m.def("read_input", &read_input, py::arg("path"),
           "The bytes of the file at path, read as the programs read their input.\n"
           "Raises OSError naming the failed step (\"open_file: ...\", \"fread: ...\")\n"

@@ -355,6 +355,12 @@ TEST(CeilingTool, RecordRefusals) {
              {table + "qsort_words\t1\t4\t6\texact\tm\tw.bin\n", ":3: a second row for qsort_words with 1 elements"},
              {"program\telements\n" + table.substr(table.find('\n') + 1), ":1: the first line must be the header: "
                                                                           "program\telements\tbytes\tcost\tstatus\tmethod\tfile"},
+             {table + "qsort_words\t2\t\t9\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers above 0"},
+             {table + "qsort_words\t2\t9\t9\texact\tm\tw2.bin\n", ":3: bytes is not elements times the element size"},
+             {table + "qsort_words\t2\t8\t9\tproven\tm\tw2.bin\n", ":3: status must be exact or best-known"},
+             {table + "qsort_words\t2\t8\t9\texact\t\tw2.bin\n", ":3: the method is empty"},
+             {table + "qsort_words\t2\t8\t9\texact\tm\t../w2.bin\n", ":3: the file must be a path inside the records folder"},
+             {table + "qsort_words\t2\t8\t9\texact\tm\tw2\\q.bin\n", ":3: a backslash that starts no escape (\\\\, \\t, \\n or \\r)"},
          }) {
         dir.write("records/records.tsv", text);
         auto run = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", good, "m"});
@@ -362,6 +368,46 @@ TEST(CeilingTool, RecordRefusals) {
         EXPECT_EQ(run.err, r + records + "/records.tsv" + why + "\n");
         EXPECT_EQ(read_file(records + "/records.tsv"), text) << why;
     }
+}
+
+// Two rows may share one file: replacing one keeps the file the other names.
+TEST(CeilingTool, RecordKeepsAFileAnotherRowNames) {
+    scratch_dir dir;
+    const std::string records = dir.path + "/records";
+    ASSERT_EQ(mkdir(records.c_str(), 0700), 0);
+    dir.write("records/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                                     "qsort_words\t3\t12\t13\tbest-known\tm\tshared.bin\n"
+                                     "isort_words\t3\t12\t13\tbest-known\tm\tshared.bin\n");
+    dir.write("records/shared.bin", words_bytes({1, 2, 3}));
+    const std::string costly = dir.write("three", words_bytes({0, 2, 0x80000000u}));
+    auto r = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", costly, "m"});
+    EXPECT_EQ(r.out, "qsort_words n=3 cost=37 exact: qsort_words/n00003-c37.bin\n") << r.err;
+    EXPECT_EQ(read_file(records + "/shared.bin"), words_bytes({1, 2, 3})) << "another row names it";
+}
+
+// An installed copy whose records cannot be read as it is copied leaves no
+// folder of one's own behind (else it would be preferred from then on).
+TEST(CeilingTool, RecordsCopiedWholeOrNotAtAll) {
+    scratch_dir dir;
+    const std::string prefix = dir.path + "/prefix", installed = prefix + "/share/sortcost/records";
+    ASSERT_TRUE(std::filesystem::create_directories(prefix + "/bin"));
+    ASSERT_TRUE(std::filesystem::create_directories(installed));
+    std::filesystem::copy_file(CEILING_PATH, prefix + "/bin/sortcost-ceiling");
+    dir.write("prefix/share/sortcost/records/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                                                           "qsort_words\t2\t8\t12\texact\tm\tw2.bin\n");
+    ASSERT_EQ(mkfifo((installed + "/w2.bin").c_str(), 0600), 0);  // cannot be read as a file
+    const std::string home = dir.path + "/home";
+    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+    const std::string input = dir.write("three", words_bytes({0, 2, 0x80000000u}));
+    const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_DATA_HOME");
+    auto r = run_program(prefix + "/bin/sortcost-ceiling", {"record", "qsort_words", input, "m"});
+    setenv("HOME", saved_home.c_str(), 1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sortcost-ceiling: " + prefix + "/bin/../share/sortcost/records/w2.bin: not a regular file\n");
+    EXPECT_FALSE(std::filesystem::exists(home + "/.local/share/sortcost/records"));
+    EXPECT_TRUE(std::filesystem::is_empty(home + "/.local/share/sortcost")) << "no half copy is left";
 }
 
 // A full disk (a file-size limit here) leaves every line of the records.

@@ -98,6 +98,7 @@ program_result run_program(const std::string& exe, const std::vector<std::string
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
+    if (opts.meanwhile) opts.meanwhile(pid);
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");

@@ -2,7 +2,10 @@
 // Runs a built program as a user would and captures what it reports.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@ struct run_options {
     unsigned time_limit_seconds = 0;         // killed by SIGALRM after this; 0: none
     std::uint64_t file_size_limit = 0;       // bytes any file it writes may hold; 0: no cap
     stdout_to out = stdout_to::capture;
+    std::function<void(pid_t)> meanwhile = {};  // called with the program's pid while it runs
 };
 
 // Runs `exe` with `args` (argv[0] is `exe` itself) and no standard input.

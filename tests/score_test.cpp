@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -147,6 +151,54 @@ TEST(Score, CommandLines) {
     auto full = run_program(SCORE_PATH, {dir.path + "/two"}, {.out = stdout_to::dev_full});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, s + "standard output: No space left on device\n");
+}
+
+// Thousands of files give the same rows, byte for byte, whatever the number
+// of workers; a worker killed while it scores loses no row: the first
+// process makes its rows, and the run ends as soon as the rest are done.
+TEST(Score, WorkersGiveTheRowsOfOne) {
+    scratch_dir dir;
+    std::mt19937 rng(11);
+    ASSERT_EQ(mkdir((dir.path + "/many").c_str(), 0700), 0);
+    for (int i = 0; i < 3000; ++i) {
+        std::string bytes(rng() % 200, '\0');
+        for (auto& c : bytes) c = static_cast<char>(rng());
+        dir.write("many/f" + std::to_string(i), bytes);
+    }
+    dir.write("many/empty", "");
+    ASSERT_EQ(symlink("/nonexistent/sortcost", (dir.path + "/many/dangling").c_str()), 0);
+    const auto one = run_program(SCORE_PATH, {"-j", "1", dir.path + "/many"});
+    ASSERT_EQ(one.status, 1);
+    for (const char* jobs : {"2", "3"}) {
+        const auto r = run_program(SCORE_PATH, {"-j", jobs, dir.path + "/many"});
+        EXPECT_EQ(r.out, one.out) << jobs;
+        EXPECT_EQ(r.err, one.err) << jobs;
+    }
+
+    ASSERT_EQ(mkdir((dir.path + "/large").c_str(), 0700), 0);
+    for (int i = 0; i < 300; ++i) {
+        std::string bytes(65536, '\0');
+        for (auto& c : bytes) c = static_cast<char>(rng());
+        dir.write("large/f" + std::to_string(i), bytes);
+    }
+    const auto alone = run_program(SCORE_PATH, {"-j", "1", "--program", "qsort_bytes", dir.path + "/large"});
+    bool killed = false;
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = run_program(SCORE_PATH, {"-j", "3", "--program", "qsort_bytes", dir.path + "/large"},
+                               {.time_limit_seconds = 60, .meanwhile = [&](pid_t pid) {
+                                    const std::string children = "/proc/" + std::to_string(pid) + "/task/" +
+                                                                 std::to_string(pid) + "/children";
+                                    for (int tries = 0; tries < 2000 && !killed; ++tries) {
+                                        std::ifstream in(children);
+                                        pid_t worker = 0;
+                                        if (in >> worker && worker > 0) killed = kill(worker, SIGKILL) == 0;
+                                        else usleep(1000);
+                                    }
+                                }});
+    EXPECT_TRUE(killed) << "no worker to kill";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, alone.out);
 }
 
 // A file whose size says more than it holds, as sysfs files do.

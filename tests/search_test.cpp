@@ -100,14 +100,17 @@ TEST(Search, CommandLines) {
     check_rows(SEARCH_PATH,
                {
                    {{"--help"}, 0, "Usage: sortcost-search [OPTION]... PROGRAM N\n...", ""},
+                   // isort_words has a closed form: every pair out of order.
+                   {{"isort_words", "100", "--out", "@/i100"}, 0, "isort_words n=100 cost=5154 exact maximum (...", ""},
                    {{"qsort_words"}, 2, "", s + "give PROGRAM and N\n" + help},
                    {{"bubble_words", "5"}, 2, "", s + "no such program: 'bubble_words' (isort_words, qsort_words or qsort_bytes)\n" + help},
                    {{"qsort_words", "0"}, 2, "", s + "N must be a whole number from 1 to 16384, not '0'\n" + help},
                    {{"qsort_words", "5", "--time", "0"}, 2, "", s + "with --time 0, give --target or --evaluations, or it never stops\n" + help},
                    {{"qsort_words", "5", "--threads", "0"}, 2, "", s + "--threads must be a whole number from 1 to 1024, not '0'\n" + help},
                    {{"qsort_words", "5", "--records", "@/missing"}, 1, "", s + "--records @/missing: No such file or directory\n"},
-                   // isort_words has a closed form: every pair out of order.
-                   {{"isort_words", "100", "--out", "@/i100"}, 0, "isort_words n=100 cost=5154 exact maximum (...", ""},
+                   {{"qsort_words", "5", "--records", "@/i100"}, 1, "", s + "--records @/i100: Not a directory\n"},
+                   {{"qsort_words", "5", "--corpus", "@/i100"}, 1, "", s + "--corpus @/i100: Not a directory\n"},
+
                },
                dir);
     EXPECT_EQ(run_program(ISORT_WORDS_PATH, {dir.path + "/i100"}).out, "[COST] 5154\n");

@@ -129,3 +129,53 @@ def test_score_gives_the_rows_the_tool_prints(tmp_path):
 def test_version_is_the_tools():
     out = subprocess.run([SCORE, "--version"], capture_output=True, check=True, text=True).stdout
     assert out.split()[-1] == sortcost.__version__
+
+
+def test_many_costs_at_once_are_the_one_input_calls():
+    rng = numpy.random.default_rng(3)
+    rows = rng.integers(0, 256, size=(500, 64), dtype=numpy.uint8)
+    mixed = [rows[0].tobytes(), bytearray(b"\2\0\0\0\1\0\0\0"), memoryview(b"xyz"), b"", rng.bytes(5000)]
+    for name, (_, one) in PROGRAMS.items():
+        for threads in (1, 2, 3):
+            got = sortcost.costs(name, rows, threads=threads)
+            assert got.dtype == numpy.uint64 and list(got) == [one(r) for r in rows]
+        assert list(sortcost.costs(name, mixed)) == [one(b) for b in mixed]
+        assert len(sortcost.costs(name, [])) == 0
+
+
+def test_messages():
+    cases = [
+        (lambda: sortcost.costs("bubble_words", []), ValueError, "no such program: bubble_words"),
+        (lambda: sortcost.costs(b"qsort_words", []), TypeError, "the program is a name"),
+        (lambda: sortcost.costs("qsort_words", [], threads=0), ValueError, "threads must be a whole number from 1 to 1024"),
+        (lambda: sortcost.costs("qsort_words", numpy.zeros((2, 2), dtype=numpy.uint16)), ValueError, "2-D, of uint8"),
+        (lambda: sortcost.costs("qsort_words", numpy.zeros((4, 4), dtype=numpy.uint8)[:, ::2]), ValueError, "C-contiguous"),
+        (lambda: sortcost.costs("qsort_words", ["text"]), TypeError, ""),
+        (lambda: sortcost.score(".", jobs=2000), ValueError, "jobs must be a whole number from 1 to 1024"),
+    ]
+    for call, kind, text in cases:
+        with pytest.raises(kind, match=text):
+            call()
+
+
+def test_other_threads_run_while_costs_are_computed():
+    # A large input's cost, and many at once: another Python thread keeps
+    # counting meanwhile, so the GIL was let go.
+    big = bytes(range(256)) * 40000
+    rows = numpy.random.default_rng(1).integers(0, 256, size=(20000, 256), dtype=numpy.uint8)
+    for call in (lambda: sortcost.qsort_bytes_cost(big), lambda: sortcost.costs("qsort_words", rows, threads=1)):
+        ticks = [0]
+        running = [True]
+
+        def count():
+            while running[0]:
+                ticks[0] += 1
+
+        t = threading.Thread(target=count)
+        t.start()
+        before = ticks[0]
+        call()
+        during = ticks[0] - before
+        running[0] = False
+        t.join()
+        assert during > 1000, "no other thread ran"

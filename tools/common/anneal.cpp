@@ -73,7 +73,7 @@ struct shared_state {
     std::mutex m;
     outcome_input best;
     std::uint64_t best_cost = 0;
-    const std::function<void(std::uint64_t, double, std::uint64_t)>* progress = nullptr;
+    const std::function<void(const search_result&)>* progress = nullptr;
 
     explicit shared_state(const search_options& opts) : o(opts) {}
     double elapsed() const { return std::chrono::duration<double>(clock_type::now() - start).count(); }
@@ -311,12 +311,15 @@ private:
             if (o_.seconds > 0 && t >= o_.seconds) sh_.stop = true;
             if (reports_ && sh_.progress && t >= next_report_) {
                 next_report_ = t + 0.1;
-                std::uint64_t best;
+                search_result so_far;
                 {
                     std::lock_guard<std::mutex> lock(sh_.m);
-                    best = sh_.best_cost;
+                    so_far.best = sh_.best;
+                    so_far.cost = sh_.best_cost;
                 }
-                (*sh_.progress)(best, t, sh_.evaluations.load(std::memory_order_relaxed));
+                so_far.seconds = t;
+                so_far.evaluations = sh_.evaluations.load(std::memory_order_relaxed);
+                (*sh_.progress)(so_far);
             }
         }
         return sh_.stop.load(std::memory_order_relaxed);
@@ -341,8 +344,7 @@ private:
 
 }  // namespace
 
-search_result anneal(const search_options& o,
-                     const std::function<void(std::uint64_t, double, std::uint64_t)>& progress) {
+search_result anneal(const search_options& o, const std::function<void(const search_result&)>& progress) {
     shared_state sh(o);
     if (progress) sh.progress = &progress;
     std::vector<std::uint64_t> evaluations(std::max(o.threads, 1u));

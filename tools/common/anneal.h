@@ -32,8 +32,8 @@ struct search_result {
 // Searches until a stop of `o` is reached, on o.threads threads where they
 // can be started (each start input is costed, and the costliest of a
 // thread's share is where it begins). `progress`, if given, is called about
-// ten times a second from the first thread with the best cost so far, the
-// time and the costs computed. With one thread, a run that stops at the
-// target or the evaluation budget is the same for the same seed.
-search_result anneal(const search_options& o,
-                     const std::function<void(std::uint64_t, double, std::uint64_t)>& progress);
+// ten times a second from the first thread with the search so far: the best
+// input and its cost, the time and the costs computed. With one thread, a
+// run that stops at the target or the evaluation budget is the same for the
+// same seed.
+search_result anneal(const search_options& o, const std::function<void(const search_result&)>& progress);

@@ -41,6 +41,8 @@ const std::string help = "Usage: sortcost-search [OPTION]... PROGRAM N\n"
                          "  --seed S         the random seed (default 1); with --threads 1 a run\n"
                          "                   that stops at --target or --evaluations is repeatable\n"
                          "  --out FILE       write the best input to FILE\n"
+                         "  --corpus DIR     write each new best input into DIR as it is found, named\n"
+                         "                   i<inputs costed>-c<cost> (for a watcher such as sortcost-eval)\n"
                          "  --records DIR    start from DIR's record for N and its records of other\n"
                          "                   sizes, and keep the best input there if it beats the\n"
                          "                   record (default: read the records only)\n"
@@ -72,8 +74,22 @@ search_result solved(const program_info& p, const closed_form& max) {
     return r;
 }
 
+// Writes each new best of a search into a folder, as i<inputs>-c<cost>, so
+// that a watcher sees it as soon as it is found.
+struct corpus_writer {
+    std::string dir;
+    std::uint64_t written = 0;  // the best cost written so far
+    std::string error;
+    void offer(const program_info& p, const search_result& r) {
+        if (dir.empty() || r.cost <= written || !error.empty()) return;
+        const std::vector<unsigned char> bytes = realise(p, r.best);
+        const std::string name = dir + "/i" + std::to_string(r.evaluations) + "-c" + std::to_string(r.cost);
+        if (write_file_atomically(name, std::string(bytes.begin(), bytes.end()), error)) written = r.cost;
+    }
+};
+
 search_result annealed(search_options& o, const record* known, const records_file& records, const std::string& dir,
-                       bool fresh) {
+                       bool fresh, corpus_writer& corpus) {
     const program_info& p = *o.program;
     // The record, unless --fresh, and the records of other sizes made to n;
     // then what a rule builds (McIlroy's adversary's input; for words, runs
@@ -87,12 +103,14 @@ search_result annealed(search_options& o, const record* known, const records_fil
     std::stable_sort(starts.begin(), starts.end(), [](const known_input& a, const known_input& b) { return a.cost > b.cost; });
     for (const known_input& k : starts) o.starts.push_back(describe(p, k.bytes));
     progress_line line;
-    search_result r = anneal(o, [&](std::uint64_t cost, double seconds, std::uint64_t evaluations) {
-        line.show("best " + count_text(cost) + " after " + std::to_string(static_cast<int>(seconds)) + " s, " +
-                  count_text(static_cast<std::uint64_t>(static_cast<double>(evaluations) / std::max(seconds, 1e-3))) +
+    search_result r = anneal(o, [&](const search_result& now) {
+        corpus.offer(p, now);
+        line.show("best " + count_text(now.cost) + " after " + std::to_string(static_cast<int>(now.seconds)) + " s, " +
+                  count_text(static_cast<std::uint64_t>(static_cast<double>(now.evaluations) / std::max(now.seconds, 1e-3))) +
                   " inputs/s");
     });
     line.clear();
+    corpus.offer(p, r);
     return r;
 }
 
@@ -108,6 +126,7 @@ int main(int argc, char** argv) {
                                      {"--seed", 0, cli_option::count, 0, UINT64_MAX / 2},
                                      {"--out", 0, cli_option::text},
                                      {"--records", 0, cli_option::text},
+                                     {"--corpus", 0, cli_option::text},
                                      {"--fresh", 0, cli_option::flag}});
     if (args.handled >= 0) return args.handled;
     search_options o;
@@ -117,6 +136,7 @@ int main(int argc, char** argv) {
     o.threads = static_cast<unsigned>(args.count("--threads", available_cores()));
     o.seed = args.count("--seed", 1);
     const std::string out_path = args.text("--out"), records_dir = args.text("--records");
+    corpus_writer corpus{args.text("--corpus"), 0, ""};
     const bool fresh = args.has("--fresh");
     const std::vector<std::string>& a = args.operands;
     if (a.size() != 2) return usage_error(prog, "give PROGRAM and N");
@@ -127,6 +147,7 @@ int main(int argc, char** argv) {
     if (o.seconds == 0 && !o.target && !o.evaluations)
         return usage_error(prog, "with --time 0, give --target or --evaluations, or it never stops");
     if (!records_dir.empty() && check_folder(prog, "--records", records_dir) != 0) return exit_failure;
+    if (!corpus.dir.empty() && check_folder(prog, "--corpus", corpus.dir) != 0) return exit_failure;
     const program_info& p = *o.program;
 
     // The record for N, if there is one, is where the first thread starts.
@@ -139,8 +160,11 @@ int main(int argc, char** argv) {
     closed_form max;
     const bool closed = closed_form_maximum(p, o.n, max);
     const auto start = std::chrono::steady_clock::now();
-    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh);
-    if (closed) best.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, corpus);
+    if (closed) {
+        best.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        corpus.offer(p, best);
+    }
 
     const std::vector<unsigned char> bytes = realise(p, best.best);
     const bool exact = closed || (known && known->status == "exact" && known->cost == best.cost);
@@ -151,6 +175,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (!out_path.empty() && !write_file_atomically(out_path, std::string(bytes.begin(), bytes.end()), error))
         status = fail(prog, error);
+    if (!corpus.error.empty()) status = fail(prog, corpus.error);
     const bool beats = !known || best.cost > known->cost;
     if (beats && records_dir.empty()) {
         const std::string what = known ? "beats the record of " + std::to_string(known->cost) : "has no record to beat";

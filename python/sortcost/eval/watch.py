@@ -1,0 +1,103 @@
+# SPDX-License-Identifier: MIT
+"""The watcher of a trial's corpus: every input an engine writes is read as
+the programs read their input, costed through the library, and the best
+cost kept over time."""
+import os
+import time
+
+import sortcost
+
+
+class watcher:
+    """Watches ``folder`` (and the folders below it, names beginning with '.'
+    passed over) for inputs of the benchmark ``bench``, timing each from
+    ``started`` (time.time() when the engine started)."""
+
+    def __init__(self, folder, bench, started):
+        self.folder = folder
+        self.bench = bench
+        self.started = started
+        self.size = sortcost.element_sizes[bench.program]
+        self.known = {}     # path: (size, mtime_ns) as last costed or refused
+        self.pending = {}   # path: (size, mtime_ns) seen once, costed once it holds still
+        self.listed = {}    # folder: mtime_ns at its last listing
+        self.best = 0
+        self.best_input = None
+        self.best_path = None
+        self.best_seconds = None
+        self.curve = []     # (seconds, executions, best), one row per rise
+        self.notes = []     # what was passed over, and why
+        self.costed = 0
+
+    def _list(self, folder, found):
+        try:
+            mtime = os.stat(folder).st_mtime_ns
+            if self.listed.get(folder) == mtime:
+                return
+            self.listed[folder] = mtime
+            entries = list(os.scandir(folder))
+        except OSError:
+            return
+        for e in entries:
+            if e.name.startswith("."):
+                continue
+            if e.is_dir(follow_symlinks=False):
+                self._list(e.path, found)
+            else:
+                found.append(e.path)
+
+    @staticmethod
+    def _stamp(path):
+        try:
+            st = os.stat(path)
+            return st.st_size, st.st_mtime_ns
+        except OSError:
+            return None
+
+    def poll(self, executions=None, final=False):
+        """Looks again: inputs that have held still since the last look (or
+        all, once the engine has stopped) are costed."""
+        found = []
+        self._list(self.folder, found)
+        for path in found:
+            if path not in self.pending and self.known.get(path) != self._stamp(path):
+                self.pending[path] = None
+        ready = []
+        for path, last in list(self.pending.items()):
+            now = self._stamp(path)
+            if now is not None and (final or now == last):
+                ready.append((now[1], path, now))
+                del self.pending[path]
+            else:
+                self.pending[path] = now
+        inputs = []
+        for mtime, path, stamp in sorted(ready):
+            self.known[path] = stamp
+            try:
+                data = sortcost.read_input(path)
+            except OSError as e:
+                self.notes.append(f"{self._name(path)}: passed over ({e.strerror or e})")
+                continue
+            if len(data) // self.size > self.bench.elements:
+                self.notes.append(f"{self._name(path)}: passed over (more than {self.bench.elements} elements)")
+                continue
+            inputs.append((mtime, path, data))
+        if not inputs:
+            return
+        costs = sortcost.costs(self.bench.program, [d for _, _, d in inputs], threads=1)
+        self.costed += len(inputs)
+        for (mtime, path, data), cost in zip(inputs, costs):
+            cost = int(cost)
+            if cost > self.best:
+                # When the engine wrote it, as the file says, but never before
+                # the rise before it nor after now.
+                seconds = min(max(mtime / 1e9 - self.started, 0.0), max(0.0, time.time() - self.started))
+                if self.curve:
+                    seconds = max(seconds, self.curve[-1][0])
+                seconds = round(seconds, 3)
+                self.best, self.best_input, self.best_path, self.best_seconds = cost, data, path, seconds
+                self.curve.append((seconds, executions, cost))
+
+    def _name(self, path):
+        return os.path.relpath(path, self.folder)
+
