@@ -19,4 +19,10 @@ extension = Pybind11Extension(
     include_dirs=["include", "lib/Runtime", "support", "qsort", "isort", "tools/common"],
     extra_compile_args=["-O2", "-fvisibility=hidden"])
 
-setup(version=version, ext_modules=[extension], cmdclass={"build_ext": build_ext})
+# sortcost-eval's man page, with the version filled in.
+page = root / "build" / "pip" / "sortcost-eval.1"
+page.parent.mkdir(parents=True, exist_ok=True)
+page.write_text((root / "man/sortcost-eval.1").read_text().replace("@PROJECT_VERSION@", version))
+
+setup(version=version, ext_modules=[extension], cmdclass={"build_ext": build_ext},
+      data_files=[("share/man/man1", [str(page.relative_to(root))])])

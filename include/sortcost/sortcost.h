@@ -17,7 +17,7 @@
 #include <stdint.h>
 
 #define SORTCOST_VERSION_MAJOR 0
-#define SORTCOST_VERSION_MINOR 2
+#define SORTCOST_VERSION_MINOR 3
 #define SORTCOST_VERSION_PATCH 0
 
 /* Marks the library's interface; everything else in it is hidden. */
