@@ -356,6 +356,7 @@ TEST(CeilingTool, RecordRefusals) {
              {"program\telements\n" + table.substr(table.find('\n') + 1), ":1: the first line must be the header: "
                                                                           "program\telements\tbytes\tcost\tstatus\tmethod\tfile"},
              {table + "qsort_words\t2\t\t9\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers above 0"},
+             {table + "qsort_words\t\t8\t9\texact\tm\tw2.bin\n", ":3: elements, bytes and cost must be whole numbers above 0"},
              {table + "qsort_words\t2\t9\t9\texact\tm\tw2.bin\n", ":3: bytes is not elements times the element size"},
              {table + "qsort_words\t2\t8\t9\tproven\tm\tw2.bin\n", ":3: status must be exact or best-known"},
              {table + "qsort_words\t2\t8\t9\texact\t\tw2.bin\n", ":3: the method is empty"},

@@ -3,6 +3,8 @@
 // exactly the serial result: no call sees another's steps.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -69,6 +71,11 @@ TEST(ScoreCorpus, ManyWorkersGiveTheOneWorkerRows) {
     for (std::size_t i = 0; i < in.size(); ++i) roots.push_back(dir.write("f" + std::to_string(i), in[i]));
     roots.push_back(dir.path + "/missing");
     roots.push_back(dir.path);
+    // And a thousand small files, so that many runs are handed over.
+    ASSERT_EQ(mkdir((dir.path + "/many").c_str(), 0700), 0);
+    std::mt19937 rng(4);
+    for (int i = 0; i < 1000; ++i) dir.write("many/" + std::to_string(i), std::string(rng() % 100, static_cast<char>(rng())));
+    roots.push_back(dir.path + "/many");
     const std::vector<std::size_t> columns = {2, 0, 1};
 
     auto rows = [&](unsigned jobs, worker_kind kind) {
@@ -84,7 +91,7 @@ TEST(ScoreCorpus, ManyWorkersGiveTheOneWorkerRows) {
         return out;
     };
     const std::vector<std::string> one = rows(1, worker_kind::threads);
-    ASSERT_EQ(one.size(), 2 * in.size() + 1);
+    ASSERT_EQ(one.size(), 2 * in.size() + 1 + 2000);
     for (worker_kind kind : {worker_kind::threads, worker_kind::processes})
         for (unsigned jobs : {1u, 3u, 8u}) EXPECT_EQ(rows(jobs, kind), one) << jobs << " workers";
 }

@@ -15,11 +15,40 @@ using sortcost::program_info;
 
 namespace {
 
+// The course `leaf` took from `m` (an earlier state on its way), run again to
+// where the quicksort phase ends: the cost there.
+template <int Size>
+std::uint32_t quicksort_end(machine<Size> m, const machine<Size>& leaf) {
+    m.stop = machine<Size>::stop_at::insertion;
+    while (!m.run()) m.answer(m.ask_top >= 0 ? leaf.in.top[m.ask_top] : !leaf.in.known_lt(m.ask_x, m.ask_y));
+    return m.cost;
+}
+
 template <int Size>
 struct checker {
     const program_info& program;
     bound_tables tables;
     std::uint64_t courses = 0, wrong_costs = 0, low_bounds = 0, budget = UINT64_MAX;
+    bool partitions = false;  // also check each partition's term against every way it really goes on
+    std::uint64_t low_partitions = 0;
+
+    // The most the current partition adds, over every way it goes on: its
+    // remaining steps and what the tables say its parts add.
+    std::int64_t partition_truth(const machine<Size>& m) const {
+        machine<Size> rest = m;
+        rest.stop = machine<Size>::stop_at::partition;
+        std::int64_t most = 0;
+        each_course(
+            rest,
+            [&](const machine<Size>& end) {
+                const bool first = tables.local && m.lo == 0, middle = end.left - end.right == 2;
+                std::int64_t v = end.cost - m.cost + tables.of(first, end.right - m.lo + 1) + tables.of(false, m.hi - end.left + 1);
+                if (tables.local && middle && (m.lo > 0 || end.right + 1 >= 2)) v += machine<Size>::inserted(0);
+                most = std::max(most, v);
+            },
+            [](const machine<Size>&) { return false; });
+        return most;
+    }
 
     // The costliest course on from m, or 0 once the budget of states is spent.
     std::uint32_t walk(machine<Size> m) {
@@ -29,6 +58,13 @@ struct checker {
             return m.cost;
         }
         if (budget-- == 0) return 0;
+        if (partitions && m.pc >= machine<Size>::median_1 && m.pc <= machine<Size>::right_scan) {
+            const bool low = m.partition_most(tables) < partition_truth(m);
+            if (low && low_partitions == 0)
+                std::printf("pc %d lo %d hi %d left %d right %d mid %d: dp %lld truth %lld\n", m.pc, m.lo, m.hi, m.left,
+                            m.right, m.mid, (long long)m.partition_most(tables), (long long)partition_truth(m));
+            low_partitions += low;
+        }
         const std::int64_t bound = m.most(tables);
         machine<Size> second = m;
         m.answer(0);
@@ -63,12 +99,14 @@ template <int Size>
 void check_row(const exhaustive_row& row) {
     const program_info& p = *sortcost::find_program(row.program);
     checker<Size> c{p, make_bound_tables<Size>(row.n, answers_of(p))};
+    c.partitions = row.n <= 8;
     machine<Size> root;
     root.start(row.n, answers_of(p));
     EXPECT_EQ(c.walk(root), row.max);
     EXPECT_EQ(c.courses, row.courses);
     EXPECT_EQ(c.wrong_costs, 0u) << "courses whose cost the program does not report";
     EXPECT_EQ(c.low_bounds, 0u) << "states whose bound is below a course after them";
+    EXPECT_EQ(c.low_partitions, 0u) << "partitions whose term is below a way they go on";
     // Cut short by the maximum itself, the search still finds it; with a
     // floor no input reaches, as a broken bound would cut, it finds less and
     // says so, never a maximum.
@@ -181,13 +219,28 @@ TEST(ExhaustiveSearch, BoundHoldsWithRangesOnTheStack) {
                 checker<Size> c{p, make_bound_tables<Size>(12, answers_of(p))};
                 machine<Size> m;
                 m.start(12, answers_of(p));
-                for (bool stacked = false; !m.run();) {
-                    stacked = stacked || (m.top >= 2 && m.pc <= machine<Size>::right_scan);
+                while (!m.run()) {
+                    const bool stacked = m.top >= 2 && m.pc <= machine<Size>::right_scan;
                     if (stacked && m.hi - m.lo < 8 && rng() % 2 == 0) {
                         c.budget = 30000;
                         if (c.walk(m) == 0) continue;  // too large: further down
                         EXPECT_EQ(c.low_bounds, 0u) << name;
                         EXPECT_EQ(c.wrong_costs, 0u) << name;
+                        // Term by term: the ranges' terms (with the head that
+                        // pops the sentinel) hold every course's quicksort
+                        // phase from here, for words; bytes' hold insertions too.
+                        typename machine<Size>::bound_parts parts;
+                        m.most(c.tables, &parts);
+                        std::int64_t ranges = 1;
+                        for (int k = 0; k < parts.ranges; ++k) ranges += parts.range[k];
+                        std::int64_t longest = 0;
+                        machine<Size> from = m;
+                        each_course(
+                            from,
+                            [&](const machine<Size>& leaf) { longest = std::max<std::int64_t>(longest, quicksort_end(m, leaf) - m.cost); },
+                            [](const machine<Size>&) { return false; });
+                        if (!c.tables.local) EXPECT_GE(ranges, longest) << name;
+                        EXPECT_EQ(parts.ranges, m.top) << "the current range and each on the stack";
                         ++checked;
                         return;
                     }

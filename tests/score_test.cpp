@@ -191,7 +191,8 @@ TEST(Score, WorkersGiveTheRowsOfOne) {
                                     for (int tries = 0; tries < 2000 && !killed; ++tries) {
                                         std::ifstream in(children);
                                         pid_t worker = 0;
-                                        if (in >> worker && worker > 0) killed = kill(worker, SIGKILL) == 0;
+                                        // Once it has had time to take files of its own.
+                                        if (in >> worker && worker > 0) usleep(50000), killed = kill(worker, SIGKILL) == 0;
                                         else usleep(1000);
                                     }
                                 }});

@@ -325,6 +325,8 @@ struct bound_tables {
     bool local = false;
     std::vector<std::int64_t> work, first;  // for every size from 0; small parts' own too
     std::int64_t of(bool holds_start, int m) const { return (holds_start ? first : work)[static_cast<std::size_t>(m)]; }
+    // Whether the tables hold a range of m elements that is partitioned.
+    bool has(int m) const { return m > quicksort_shape::cutoff_elements + 1 && static_cast<std::size_t>(m) < work.size(); }
 };
 
 template <int Size>
@@ -337,24 +339,27 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
         if (t.local && l - r == 2 && (lo > 0 || r + 1 >= 2)) v += inserted(0);
         return v;
     };
-    // Indexed by l - lo and r - lo + 1 (r may fall to lo - 1... never below).
+    // Indexed by l - lo (1 to size + 1) and r - lo + 1 (0 to size).
     constexpr int room = max_elements + 2;
     std::int64_t at_left[room][room], at_right[room][room];  // the most from a left or right scan's comparison on
     const int size = hi - lo + 1;
     for (int i = 0; i <= size + 1; ++i)
         for (int k = 0; k <= size + 1; ++k) at_left[i][k] = at_right[i][k] = -1;
-    // The scans at (l, r) compare the element at l (left) or r (right) next;
-    // a left scan passes only elements the right scan has not passed, and
-    // the other way round.
+    // The scans at (l, r) compare the element at l (left) or r (right) next.
+    // In a consistent order a left scan passes only elements the right scan
+    // has not passed, and the other way round; in the word order two words
+    // 2^31 apart each order before the other, so a scan may pass what the
+    // other passed, to the range's end.
     struct dp {
         const machine& m;
         const decltype(ended)& end;
         std::int64_t (&left_memo)[room][room];
         std::int64_t (&right_memo)[room][room];
+        bool consistent;
         std::int64_t pass(int l, int r) { return 2 + left(l, r); }
         std::int64_t left(int l, int r) {
             std::int64_t& v = left_memo[l - m.lo][r - m.lo + 1];
-            if (v < 0) v = compare + 1 + std::max(l <= r ? left(l + 1, r) : 0, right(l, r));
+            if (v < 0) v = compare + 1 + std::max(l <= (consistent ? r : m.hi) ? left(l + 1, r) : 0, right(l, r));
             return v;
         }
         std::int64_t right(int l, int r) {
@@ -365,10 +370,10 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
                 stop = swap_cost + (l + 1 <= r - 1 ? pass(l + 1, r - 1) : end(l + 1, r - 1));
             else
                 stop = l == r ? end(l + 1, r - 1) : end(l, r);
-            v = compare + std::max(r >= l ? 1 + right(l, r - 1) : 0, stop);
+            v = compare + std::max(r >= (consistent ? l : m.lo) ? 1 + right(l, r - 1) : 0, stop);
             return v;
         }
-    } go{*this, ended, at_left, at_right};
+    } go{*this, ended, at_left, at_right, t.local};
     switch (pc) {
         case median_1: return 3 * (compare + swap_cost) + go.pass(lo + 1, hi - 1);
         case median_2: return 2 * (compare + swap_cost) + go.pass(lo + 1, hi - 1);
@@ -412,7 +417,12 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
     if (pc <= right_scan) {
         bool start_held = false;
         if (pc != main_head || top > 0) {
-            start_held = pending(lo, hi, pc == main_head ? t.of(t.local && lo == 0, hi - lo + 1) : partition_most(t));
+            // The table bounds a range from its start (where it has the
+            // range's size); the partition's own bound follows what it has done.
+            const int m = hi - lo + 1;
+            const std::int64_t whole =
+                t.has(m) ? t.of(t.local && lo == 0, m) - (pc == main_head ? 0 : cost - range_cost) : INT64_MAX;
+            start_held = pending(lo, hi, pc == main_head ? whole : std::min(whole, partition_most(t)));
             for (int k = top - 1; k >= 1; --k)
                 start_held |= pending(stack_lo[k], stack_hi[k], t.of(t.local && stack_lo[k] == 0, stack_hi[k] - stack_lo[k] + 1));
         }
