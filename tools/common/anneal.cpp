@@ -132,8 +132,8 @@ public:
             // Bytes anneal cooler: their order is consistent, and the costly
             // inputs are found by small changes; a word's top bit turns many
             // answers at once, and the walk must cross more to find the runs
-            // that pay (measured at 16 to 256 elements, 10 s runs).
-            const double hot = std::max(1.0, typical_loss(cost) * (words_ ? 1 : 0.03)), cold = std::max(0.2, hot / 1000);
+            // that pay (measured at 16 to 1,024 elements, 10 s and 30 s runs).
+            const double hot = std::max(1.0, typical_loss(cost) * (words_ ? 1 : 0.003)), cold = std::max(0.2, hot / 1000);
             const double fall = log_positive(cold / hot);  // ln(cold / hot), at most 0
             double t = hot;
             for (std::uint64_t k = 0; !stopped(); ++k) {
