@@ -27,10 +27,13 @@ def result(root, engine, trial=1, bench="qsort_words-16"):
 
 
 def test_an_experiment_end_to_end(tmp_path):
+    # A folder and a custom command's path relative to where it is run.
     root = str(tmp_path / "ev")
-    copy = f"copy=cp {RECORD_16} {{corpus}}/record; sleep {{seconds}}"
-    r = eval_cmd("run", root, "--engine", "random", "--engine", copy, "--benchmark", "qsort_words:16",
-                 "--time", "2", "--trials", "2", "-j", "2")
+    with open(RECORD_16, "rb") as f, open(tmp_path / "record.bin", "wb") as g:
+        g.write(f.read())
+    copy = "copy=cp record.bin {corpus}/record; sleep {seconds}"
+    r = eval_cmd("run", "ev", "--engine", "random", "--engine", copy, "--benchmark", "qsort_words:16",
+                 "--time", "2", "--trials", "2", "-j", "2", cwd=tmp_path)
     assert r.returncode == 0, r.stderr
     assert eval_cmd("report", root).returncode == 0
     rows = [line.split("\t") for line in open(os.path.join(root, "trials.tsv")).read().splitlines()]

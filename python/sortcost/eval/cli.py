@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 """sortcost-eval's command line: run, plan, trial, report."""
 import argparse
+import os
 import shlex
 import sys
 
@@ -70,7 +71,7 @@ def main(argv=None):
         p = _plan(args)
         if args.command == "plan":
             for t in p.all_trials():
-                print(shlex.join([PROG, "trial", args.dir, t.id]))
+                print(shlex.join([PROG, "trial", os.path.abspath(args.dir), t.id]))
             return 0
         return runner.run(args.dir, args.jobs)
     except plan.PlanError as e:

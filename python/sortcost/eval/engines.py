@@ -53,6 +53,10 @@ class launch:
     # The executions the engine has reported so far, or None: read from the
     # trial folder (its log, its stats) or from the names of its inputs.
     executions: object = None
+    # Built-in engines run in the trial's folder, which keeps whatever else
+    # they write; a custom command where sortcost-eval was started, so that
+    # its own relative paths hold.
+    in_trial_folder: bool = True
 
 
 def _roots():
@@ -167,7 +171,7 @@ def prepare(name, spec, bench, seconds, seed, trial):
     values = {"corpus": shlex.quote(corpus), "seconds": secs, "bytes": str(bench.bytes),
               "elements": str(bench.elements), "program": bench.program, "seed": str(seed)}
     command = re.sub(r"\{(\w+)\}", lambda m: values[m.group(1)], spec["command"])
-    return launch(["/bin/sh", "-c", command], corpus, "custom command")
+    return launch(["/bin/sh", "-c", command], corpus, "custom command", in_trial_folder=False)
 
 
 def _help_lines(afl):
@@ -175,4 +179,5 @@ def _help_lines(afl):
         out = subprocess.run([afl, "-h"], capture_output=True, text=True, timeout=10, check=False)
     except (OSError, subprocess.TimeoutExpired):
         return []
-    return (out.stdout + out.stderr).splitlines()
+    # Without the colour codes afl-fuzz writes even into a pipe.
+    return re.sub(r"\x1b\[[0-9;]*m", "", out.stdout + out.stderr).splitlines()

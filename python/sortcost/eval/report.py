@@ -264,11 +264,19 @@ def _summary_table(rows, reference):
     return lines
 
 
+def _plural(count, word):
+    return f"{count} {word}" + ("" if count == 1 else "s")
+
+
+def _header(p, c, finished):
+    return (f"{finished} of {_plural(len(p.all_trials()), 'trial')} finished: {_plural(len(p.engines), 'engine')}, "
+            f"{_plural(len(p.benchmarks), 'benchmark')}, {_plural(p.trials, 'trial')} of {p.seconds:g} s each. "
+            f"Machine: {c['cpu']}, {_plural(c['cores'], 'core')} ({c['system']}); sortcost {c['sortcost']}; {c['date']}.")
+
+
 def _markdown(p, per_bench, ranking, pairs, plots, c, finished):
     out = [f"# Search engines on the sortcost benchmarks", "",
-           f"{finished} trials of {len(p.all_trials())}: {len(p.engines)} engines, {len(p.benchmarks)} benchmarks, "
-           f"{p.trials} trials of {p.seconds:g} s each. Machine: {c['cpu']}, {c['cores']} cores ({c['system']}); "
-           f"sortcost {c['sortcost']}; {c['date']}.", "", METHOD.format(seconds=p.seconds, least=stats.MIN_PER_SIDE), "",
+           _header(p, c, finished), "", METHOD.format(seconds=p.seconds, least=stats.MIN_PER_SIDE), "",
            "## Ranking", "", "| rank | engine | mean rank | mean % of reference |", "|---|---|---|---|"]
     for i, (mean, e, percent) in enumerate(ranking, 1):
         out.append(f"| {i} | {e} | {mean:.2f} | {_number(percent, 1)} |")
@@ -299,9 +307,7 @@ def _html(root, p, per_bench, ranking, pairs, plots, c, finished):
                 "</table>")
 
     body = [f"<h1>Search engines on the sortcost benchmarks</h1>",
-            f"<p>{finished} trials of {len(p.all_trials())}: {len(p.engines)} engines, {len(p.benchmarks)} benchmarks, "
-            f"{p.trials} trials of {p.seconds:g} s each. Machine: {html.escape(c['cpu'])}, {c['cores']} cores "
-            f"({html.escape(c['system'])}); sortcost {c['sortcost']}; {c['date']}.</p>",
+            f"<p>{html.escape(_header(p, c, finished))}</p>",
             f"<p>{html.escape(METHOD.format(seconds=p.seconds, least=stats.MIN_PER_SIDE))}</p>",
             "<h2>Ranking</h2>",
             table(["rank", "engine", "mean rank", "mean % of reference"],

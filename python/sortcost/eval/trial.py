@@ -69,6 +69,7 @@ def _log_tail(path, lines=20):
 
 def run(root, trial_id, core=None):
     """Runs the trial ``trial_id`` of the plan in ``root`` unless it is done."""
+    root = os.path.abspath(root)  # the engines run elsewhere
     p = plan.load(root)
     t = p.find(trial_id)
     folder = t.folder(root)
@@ -102,7 +103,7 @@ def run(root, trial_id, core=None):
     with open(log_path, "wb") as log:
         started = time.time()
         proc = subprocess.Popen(launch.argv, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                cwd=folder, env={**os.environ, **launch.env}, start_new_session=True)
+                                cwd=folder if launch.in_trial_folder else None, env={**os.environ, **launch.env}, start_new_session=True)
     w = watcher(launch.watch, t.bench, started)
     reaped = None
     try:
