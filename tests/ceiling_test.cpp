@@ -215,6 +215,20 @@ TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
         auto tie = run_program(CEILING_PATH, {"--records", known, "--proof", proof, "record", "qsort_words", input, "m"});
         EXPECT_EQ(tie.out, expected) << tie.err;
     }
+    // That tie with a table too large to write: the file the old row names stays.
+    const std::string full = dir.path + "/full";
+    ASSERT_EQ(mkdir(full.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((full + "/qsort_words").c_str(), 0700), 0);
+    dir.write("full/qsort_words/n00005-c117.bin", words_bytes(words));
+    std::string table = "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
+                        "qsort_words\t5\t20\t117\tbest-known\tm\tqsort_words/n00005-c117.bin\n";
+    for (int n = 1; n <= 60; ++n) table += "qsort_bytes\t" + std::to_string(n) + "\t" + std::to_string(n) + "\t1\tbest-known\tm\tb.bin\n";
+    dir.write("full/records.tsv", table);
+    auto failed = run_program(CEILING_PATH, {"--records", full, "--proof", proof, "record", "qsort_words", input, "m"},
+                              {.file_size_limit = 2048});
+    EXPECT_EQ(failed.status, 1) << failed.out;
+    EXPECT_EQ(read_file(full + "/records.tsv"), table);
+    EXPECT_EQ(read_file(full + "/qsort_words/n00005-c117.bin"), words_bytes(words));
     const std::string other = dir.write("other.tsv", "program\tn\tmax\tstatus\truns\tseconds\twitness\n");
     auto refused = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", other, "record", "qsort_bytes",
                                               dir.write("b", "\x05\x04\x03"), "m"});
