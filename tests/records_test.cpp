@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -41,6 +42,13 @@ const std::map<std::string, std::string> programs = {
 TEST(Records, EachCostsWhatItSays) {
     auto rows = tsv(read(std::string(RECORDS_DIR) + "/records.tsv"));
     ASSERT_FALSE(rows.empty());
+    // Every size a user may pick has a record for both quicksorts.
+    std::set<std::pair<std::string, std::string>> held;
+    for (const auto& r : rows) held.insert({r[0], r[1]});
+    std::vector<int> sizes = {96, 128, 192, 256, 384, 512, 768, 1024, 1536, 2048, 3072, 4096};
+    for (int n = 1; n <= 64; ++n) sizes.push_back(n);
+    for (const char* program : {"qsort_words", "qsort_bytes"})
+        for (int n : sizes) EXPECT_TRUE(held.count({program, std::to_string(n)})) << program << " " << n;
     for (const auto& r : rows) {
         ASSERT_EQ(r.size(), 7u);
         const auto& [program, elements, bytes, cost, status, method, file] =
