@@ -88,8 +88,9 @@ struct corpus_writer {
     }
 };
 
+// `from` gets how the costliest start was made, and its cost.
 search_result annealed(search_options& o, const record* known, const records_file& records, const std::string& dir,
-                       bool fresh, corpus_writer& corpus) {
+                       bool fresh, corpus_writer& corpus, std::string& from) {
     const program_info& p = *o.program;
     // The record, unless --fresh, and the records of other sizes made to n;
     // then what a rule builds (McIlroy's adversary's input; for words, runs
@@ -102,6 +103,7 @@ search_result annealed(search_options& o, const record* known, const records_fil
     // The costliest first: with one thread, that is where the walk begins.
     std::stable_sort(starts.begin(), starts.end(), [](const known_input& a, const known_input& b) { return a.cost > b.cost; });
     for (const known_input& k : starts) o.starts.push_back(describe(p, k.bytes));
+    if (!starts.empty()) from = starts.front().how + " (cost " + std::to_string(starts.front().cost) + ")";
     progress_line line;
     search_result r = anneal(o, [&](const search_result& now) {
         corpus.offer(p, now);
@@ -158,9 +160,10 @@ int main(int argc, char** argv) {
     const record* known = find_record(records.rows, p, o.n);
 
     closed_form max;
+    std::string from;
     const bool closed = closed_form_maximum(p, o.n, max);
     const auto start = std::chrono::steady_clock::now();
-    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, corpus);
+    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, corpus, from);
     if (closed) {
         best.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         corpus.offer(p, best);
@@ -188,7 +191,10 @@ int main(int argc, char** argv) {
                              std::to_string(o.threads) + " --seed " + std::to_string(o.seed) +
                              (fresh ? " --fresh" : "") + ": " + count_text(best.evaluations) + " inputs in " +
                              std::to_string(static_cast<long long>(best.seconds + 0.5)) + " s";
-        if (known && !fresh) method += ", from the record then held (cost " + std::to_string(known->cost) + ")";
+        if (known && !fresh)
+            method += ", from the record then held (cost " + std::to_string(known->cost) + ")";
+        else if (!from.empty())
+            method += ", from " + from;
         std::string message;
         bool kept = false;
         if (store_record(
