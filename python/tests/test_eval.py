@@ -50,6 +50,10 @@ def test_an_experiment_end_to_end(tmp_path):
         assert [int(c[2]) for c in curve] == sorted(int(c[2]) for c in curve) and int(curve[-1][2]) == best
         assert [float(c[0]) for c in curve] == sorted(float(c[0]) for c in curve)
     assert {int(r[5]) for r in rows[1:] if r[0] == "copy"} == {764}
+    # Each input is costed within a second of its writing.
+    for row in rows[1:]:
+        with open(os.path.join(root, os.path.dirname(row[8]), "result.json")) as f:
+            assert json.load(f)["most_costing_delay_seconds"] < 1
     summary = [line.split("\t") for line in open(os.path.join(root, "summary.tsv")).read().splitlines()]
     copy_row = next(r for r in summary if r[0] == "copy")
     assert copy_row[3:6] == ["2", "0", "764"] and copy_row[12] == "100"

@@ -185,7 +185,8 @@ def _context(p, results):
             "versions": {e: sorted(v) for e, v in versions.items()}, "commands": commands,
             "date": datetime.date.today().isoformat(),
             "engine_cpu": sum(r.get("engine_cpu_seconds") or 0 for r in results),
-            "watcher_cpu": sum(r.get("watcher_cpu_seconds") or 0 for r in results)}
+            "watcher_cpu": sum(r.get("watcher_cpu_seconds") or 0 for r in results),
+            "delay": max([r.get("most_costing_delay_seconds") or 0 for r in results] + [0])}
 
 
 def _plots(root, p, per_bench):
@@ -290,7 +291,8 @@ def _markdown(p, per_bench, ranking, pairs, plots, c, finished):
     for e in p.engines:
         out.append(f"| {e} | {'; '.join(c['versions'].get(e, []))} | `{c['commands'].get(e, '')}` |")
     out += ["", f"CPU time: engines {c['engine_cpu']:.0f} s, the watchers {c['watcher_cpu']:.1f} s "
-            f"({100 * c['watcher_cpu'] / max(c['engine_cpu'], 1e-9):.2f} % of the engines').",
+            f"({100 * c['watcher_cpu'] / max(c['engine_cpu'], 1e-9):.2f} % of the engines'); an input waited at "
+            f"most {c['delay']:.2f} s from its writing to its costing.",
             "", "The data: trials.tsv, summary.tsv, pairs.tsv, and each trial's folder (result.json, curve.tsv, best.bin)."]
     return "\n".join(out) + "\n"
 
@@ -328,7 +330,8 @@ def _html(root, p, per_bench, ranking, pairs, plots, c, finished):
     body.append(table(["engine", "version", "command line (trial 1 of the first benchmark)"],
                       [[e, "; ".join(c["versions"].get(e, [])), c["commands"].get(e, "")] for e in p.engines]))
     body.append(f"<p>CPU time: engines {c['engine_cpu']:.0f} s, the watchers {c['watcher_cpu']:.1f} s "
-                f"({100 * c['watcher_cpu'] / max(c['engine_cpu'], 1e-9):.2f} % of the engines'). The data: "
+                f"({100 * c['watcher_cpu'] / max(c['engine_cpu'], 1e-9):.2f} % of the engines'); an input waited at "
+                f"most {c['delay']:.2f} s from its writing to its costing. The data: "
                 "trials.tsv, summary.tsv, pairs.tsv, and each trial's folder.</p>")
     style = ("body{font-family:sans-serif;max-width:1100px;margin:2em auto;padding:0 1em;color:#222}"
              "table{border-collapse:collapse;margin:1em 0}td,th{border:1px solid #bbb;padding:2px 8px;text-align:right}"

@@ -128,7 +128,8 @@ def run(root, trial_id, core=None):
         executions=launch.executions(folder) if launch.executions else None,
         engine_cpu_seconds=round(usage.ru_utime + usage.ru_stime, 3),
         watcher_cpu_seconds=round(own.ru_utime + own.ru_stime - own_start.ru_utime - own_start.ru_stime, 3),
-        inputs_costed=w.costed, passed_over=w.notes[:100], passed_over_count=len(w.notes))
+        inputs_costed=w.costed, most_costing_delay_seconds=round(w.most_delay, 3),
+        passed_over=w.notes[:100], passed_over_count=len(w.notes))
     # An engine that ends before the time with a failure status failed; one
     # that ends by itself at its own time limit, or stops by a signal of
     # ours, did not.

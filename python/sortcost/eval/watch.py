@@ -28,6 +28,7 @@ class watcher:
         self.curve = []     # (seconds, executions, best), one row per rise
         self.notes = []     # what was passed over, and why
         self.costed = 0
+        self.most_delay = 0.0  # the longest from an input's writing to its costing, while the engine ran
 
     def _list(self, folder, found):
         try:
@@ -86,6 +87,9 @@ class watcher:
             return
         costs = sortcost.costs(self.bench.program, [d for _, _, d in inputs], threads=1)
         self.costed += len(inputs)
+        if not final:
+            costed_at = time.time()
+            self.most_delay = max([self.most_delay] + [costed_at - mtime / 1e9 for mtime, _, _ in inputs])
         for (mtime, path, data), cost in zip(inputs, costs):
             cost = int(cost)
             if cost > self.best:
