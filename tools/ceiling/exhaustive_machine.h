@@ -365,12 +365,12 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
         std::int64_t right(int l, int r) {
             std::int64_t& v = right_memo[l - m.lo][r - m.lo + 1];
             if (v >= 0) return v;
-            std::int64_t stop;
+            std::int64_t at_stop;
             if (l < r)
-                stop = swap_cost + (l + 1 <= r - 1 ? pass(l + 1, r - 1) : end(l + 1, r - 1));
+                at_stop = swap_cost + (l + 1 <= r - 1 ? pass(l + 1, r - 1) : end(l + 1, r - 1));
             else
-                stop = l == r ? end(l + 1, r - 1) : end(l, r);
-            v = compare + std::max(r >= (consistent ? l : m.lo) ? 1 + right(l, r - 1) : 0, stop);
+                at_stop = l == r ? end(l + 1, r - 1) : end(l, r);
+            v = compare + std::max(r >= (consistent ? l : m.lo) ? 1 + right(l, r - 1) : 0, at_stop);
             return v;
         }
     } go{*this, ended, at_left, at_right, t.local};
