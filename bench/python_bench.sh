@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Python module's qsort_words_cost against the C entry point, on the same
-# 64-byte input, in calls per second, as a ratio of medians taken in one run.
+# 64-byte input, in calls per second, as a ratio of medians taken in one run;
+# then sortcost.costs on many inputs at once against a loop, and 2 threads
+# against 1.
 #
 #   bench/python_bench.sh [BENCH_BUILD] [PYTHON_BUILD] [REPETITIONS]
 set -euo pipefail
@@ -39,3 +41,33 @@ PY
 printf '%-44s %12.0f\n' "C sortcost_qsort_words_cost, 64 B (calls/s)" "$c_rate"
 printf '%-44s %12.0f\n' "Python qsort_words_cost, 64 B bytes (calls/s)" "$py_rate"
 printf '%-44s %12.3f\n' "Python ÷ C" "$(awk -v a="$py_rate" -v b="$c_rate" 'BEGIN{print a/b}')"
+
+# Many inputs at once: sortcost.costs on a 2-D array of 64-byte inputs
+# against a Python loop over the one-input call, on one thread, and on two
+# threads against one.
+PYTHONPATH="$python_build/python" /usr/bin/python3 - "$reps" <<'PY'
+import statistics, sys, time
+import numpy as np
+import sortcost
+
+rows = np.random.default_rng(7).integers(0, 256, size=(100_000, 64), dtype=np.uint8)
+inputs = [row.tobytes() for row in rows]
+f = sortcost.qsort_words_cost
+
+def best_of(fn):
+    times = []
+    for _ in range(int(sys.argv[1])):
+        start = time.perf_counter()
+        result = fn()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times), result
+
+loop, by_loop = best_of(lambda: [f(x) for x in inputs])
+one, by_one = best_of(lambda: sortcost.costs("qsort_words", rows, threads=1))
+two, by_two = best_of(lambda: sortcost.costs("qsort_words", rows, threads=2))
+assert list(by_one) == by_loop and list(by_two) == by_loop, "the batch costs differ from the one-input calls"
+print(f"{'100,000 inputs of 64 B, median of runs (s)':44}")
+print(f"{'  Python loop over qsort_words_cost':44} {loop:12.3f}")
+print(f"{'  sortcost.costs, 1 thread':44} {one:12.3f}   {loop / one:.2f} x the loop")
+print(f"{'  sortcost.costs, 2 threads':44} {two:12.3f}   {one / two:.2f} x 1 thread")
+PY
