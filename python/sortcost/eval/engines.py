@@ -30,18 +30,18 @@ class EngineMissing(Exception):
     """An engine that cannot run here: the message says how to get it."""
 
 
-def parse_spec(spec):
+def parse_engine(entry):
     """(name, kind, command) of an --engine value: a built-in engine's name,
     or NAME=COMMAND for a shell command with placeholders."""
-    name, eq, command = spec.partition("=")
+    name, eq, command = entry.partition("=")
     if eq:
         for word in re.findall(r"\{(\w*)\}", command):
             if word not in PLACEHOLDERS:
                 raise ValueError(f"engine {name}: no placeholder {{{word}}} (there are {', '.join(PLACEHOLDERS)})")
         return name, "custom", command
-    if spec not in BUILTIN:
-        raise ValueError(f"no engine '{spec}': built-in engines are {', '.join(BUILTIN)}, or give NAME=COMMAND")
-    return spec, spec, None
+    if entry not in BUILTIN:
+        raise ValueError(f"no engine '{entry}': built-in engines are {', '.join(BUILTIN)}, or give NAME=COMMAND")
+    return entry, entry, None
 
 
 @dataclass
@@ -131,11 +131,11 @@ def _executions_in_stats(corpus):
     return read
 
 
-def prepare(name, spec, bench, seconds, seed, trial):
-    """How to run engine ``name`` (its plan entry ``spec``) for a trial whose
+def prepare(name, entry, bench, seconds, seed, trial):
+    """How to run engine ``name`` (its entry in the plan, ``entry``) for a trial whose
     folder is ``trial``: its command line, the folder to watch, its version."""
     corpus = os.path.join(trial, "corpus")
-    kind = spec["kind"]
+    kind = entry["kind"]
     secs = str(int(seconds)) if float(seconds).is_integer() else str(seconds)
     if kind == "search":
         exe = _find("sortcost-search", ["build/release/tools/search/sortcost-search", "build/test/tools/search/sortcost-search"],
@@ -170,7 +170,7 @@ def prepare(name, spec, bench, seconds, seed, trial):
     # A custom command, run by the shell with its placeholders filled in.
     values = {"corpus": shlex.quote(corpus), "seconds": secs, "bytes": str(bench.bytes),
               "elements": str(bench.elements), "program": bench.program, "seed": str(seed)}
-    command = re.sub(r"\{(\w+)\}", lambda m: values[m.group(1)], spec["command"])
+    command = re.sub(r"\{(\w+)\}", lambda m: values[m.group(1)], entry["command"])
     return launch(["/bin/sh", "-c", command], corpus, "custom command", in_trial_folder=False)
 
 

@@ -60,11 +60,11 @@ class trial:
 
 
 class plan:
-    def __init__(self, engine_specs, benchmarks, seconds, trials):
+    def __init__(self, engine_texts, benchmarks, seconds, trials):
         self.engines = {}  # name: {"kind": built-in name or "custom", "command": shell text for custom}
-        for spec in engine_specs:
+        for entry in engine_texts:
             try:
-                name, kind, command = engines.parse_spec(spec)
+                name, kind, command = engines.parse_engine(entry)
             except ValueError as e:
                 raise PlanError(str(e), usage=True) from None
             if not NAME.match(name):
