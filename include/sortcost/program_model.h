@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -131,13 +132,17 @@ inline outcome_input describe(const program_info& p, const std::vector<unsigned 
 // elements: the top bits fixed so far, and the order of low parts as far as
 // it is known, closed under transitivity (le is reflexive), held both ways
 // round so that either side of a pair can be asked at once.
-// The number of elements in a set of them. Without a popcount instruction
-// in the baseline x86-64 the compiler would call a library routine; this
-// is a few instructions inline.
+// The number of elements in a set of them, by a table of each byte's: the
+// enumeration's bound counts sets tens of millions of times a second, and
+// without a popcount instruction in the baseline x86-64 the compiler would
+// call a library routine; the table also beats the arithmetic count.
+inline constexpr auto byte_bits = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<std::uint8_t>((i & 1) + t[i >> 1]);
+    return t;
+}();
 constexpr int count_bits(std::uint32_t x) {
-    x = x - ((x >> 1) & 0x55555555u);
-    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
-    return static_cast<int>((((x + (x >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
+    return byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu] + byte_bits[x >> 16 & 0xffu] + byte_bits[x >> 24];
 }
 
 struct partial_input {

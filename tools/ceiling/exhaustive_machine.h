@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <utility>
@@ -31,17 +30,6 @@ using sortcost::quicksort_shape;
 using bits = partial_input::bits;
 constexpr int max_elements = partial_input::capacity;  // what a state has room for
 static_assert(exhaustive_max_elements <= max_elements);
-
-// The elements in a set of at most 16, by table: the bound counts sets this
-// way tens of millions of times a second, and a table beats the portable
-// arithmetic count where the baseline has no popcount instruction.
-static_assert(max_elements <= 16);
-constexpr auto byte_bits = [] {
-    std::array<std::uint8_t, 256> t{};
-    for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<std::uint8_t>((i & 1) + t[i >> 1]);
-    return t;
-}();
-inline int count_bits(bits x) { return byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu]; }
 
 // The sort, stepped by hand over elements numbered 0 .. n-1, so that a
 // course of answers can branch where a question is open without running the
@@ -484,8 +472,8 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
             for (int q = j; q < n && (moving >> q & 1); ++q) stretch |= bits{1} << a[q];
             for (bits s = stretch; s; s &= s - 1) {
                 const int e = __builtin_ctz(s);
-                under[e] = count_bits(may[e] & below);
-                within[e] = count_bits(may[e] & stretch);
+                under[e] = sortcost::count_bits(may[e] & below);
+                within[e] = sortcost::count_bits(may[e] & stretch);
             }
         }
         const bool swap_shaken = swap_open && j <= scan_end;
@@ -493,7 +481,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
             const bits m = may[a[j]];
             int run = 0;
             for (int q = old_top; q >= 0 && (m >> a[q] & 1); --q) ++run;
-            add_position(j, inserted(std::min(run + count_bits(m & below & ~old), j)));
+            add_position(j, inserted(std::min(run + sortcost::count_bits(m & below & ~old), j)));
         } else {
             if (j >= first_position && !(covered >> j & 1)) {
                 int d = 0;
@@ -511,7 +499,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
                         const int at = pc == minimum && b == swap_from ? best : b;
                         const int e = at == j ? a[0] : a[j];
                         const bits set = at == 0 || at < j ? below : (below & ~(bits{1} << a[0])) | (bits{1} << a[at]);
-                        swapped[b] += inserted(std::min(count_bits(may[e] & set), j));
+                        swapped[b] += inserted(std::min(sortcost::count_bits(may[e] & set), j));
                     }
                     d = -1;
                 }
