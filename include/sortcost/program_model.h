@@ -132,22 +132,22 @@ inline outcome_input describe(const program_info& p, const std::vector<unsigned 
 // elements: the top bits fixed so far, and the order of low parts as far as
 // it is known, closed under transitivity (le is reflexive), held both ways
 // round so that either side of a pair can be asked at once.
-// The number of elements in a set of them, by a table of each byte's: the
-// enumeration's bound counts sets tens of millions of times a second, and
-// without a popcount instruction in the baseline x86-64 the compiler would
-// call a library routine; the table also beats the arithmetic count.
+// The number of elements in a set of them (of at most 16, as the capacity
+// below), by a table of each byte's: the enumeration's bound counts sets
+// tens of millions of times a second, and without a popcount instruction in
+// the baseline x86-64 the compiler would call a library routine; the table
+// also beats the arithmetic count.
 inline constexpr auto byte_bits = [] {
     std::array<std::uint8_t, 256> t{};
     for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<std::uint8_t>((i & 1) + t[i >> 1]);
     return t;
 }();
-constexpr int count_bits(std::uint32_t x) {
-    return byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu] + byte_bits[x >> 16 & 0xffu] + byte_bits[x >> 24];
-}
+constexpr int count_bits(std::uint32_t x) { return byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu]; }
 
 struct partial_input {
     using bits = std::uint32_t;  // a set of elements
     static constexpr int capacity = 16;
+    static_assert(count_bits(0xffffu) == capacity, "count_bits counts sets of this many elements");
 
     int n = 0;
     std::int8_t top[capacity];  // -1 while no answer has needed it
@@ -215,12 +215,9 @@ struct partial_input {
     // The elements x that e may yet order before, as far as the answers tell.
     // Answers only add facts, so this set only shrinks.
     bits may_precede(int e) const {
-        bits out = all();
-        if (top[e] >= 0) {
-            const bits same = tops[top[e]], other = tops[1 - top[e]];
-            out = (out & ~(same | other)) | (same & ~ge[e]) | (other & ~lt[e]);
-        }
-        return out & ~(bits{1} << e);
+        const bits out = all() & ~(bits{1} << e);
+        if (top[e] < 0) return out;
+        return out & ~((tops[top[e]] & ge[e]) | (tops[1 - top[e]] & lt[e]));
     }
 
     // An input that gives every answer recorded: each low part is the number

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <utility>
@@ -255,7 +256,13 @@ struct machine {
 
     // What an element passing d others in the insertion pass takes at most:
     // the outer test, the backward scan's tests and calls, the rotation.
-    static constexpr std::int64_t inserted(int d) { return 1 + test_and_call * (d + 1) + (d > 0 ? rotation(d) : 0); }
+    static constexpr std::int64_t inserted(int d) { return insertion_steps[static_cast<std::size_t>(d)]; }
+    static constexpr auto insertion_steps = [] {
+        std::array<std::int64_t, max_elements + 1> t{};
+        for (int d = 0; d <= max_elements; ++d)
+            t[static_cast<std::size_t>(d)] = 1 + test_and_call * (d + 1) + (d > 0 ? rotation(d) : 0);
+        return t;
+    }();
 
     // The parts of the bound, as most() adds them up.
     struct bound_parts {
@@ -270,7 +277,16 @@ struct machine {
     // for a state stopped at a question (docs/cost-growth.md gives the
     // argument). `t` holds the most each pending range can add. With
     // `parts`, says what each part contributes.
-    std::int64_t most(const struct bound_tables& t, bound_parts* parts = nullptr) const;
+    std::int64_t most(const struct bound_tables& t, bound_parts* parts = nullptr) const {
+        return pc <= right_scan ? most_in<right_scan>(t, parts)
+               : pc == minimum  ? most_in<minimum>(t, parts)
+                                : most_in<backward>(t, parts);
+    }
+    // The same, for a state in the quicksort phase (`Phase` right_scan), the
+    // minimum search or the insertion pass's scans: compiled for each, the
+    // terms a phase cannot have fall away from the code.
+    template <std::uint8_t Phase>
+    std::int64_t most_in(const struct bound_tables& t, bound_parts* parts) const;
 
     // The most the current range can still add, over every way its
     // partition may go on: the partition's remaining steps, then what its
@@ -385,12 +401,16 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
 }
 
 template <int Size>
-std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) const {
+template <std::uint8_t Phase>
+std::int64_t machine<Size>::most_in(const bound_tables& t, bound_parts* parts) const {
     const int n = in.n;
     const int scan_end = std::min(n - 1, cutoff);
     // In the insertion pass only the elements from cur on are asked of.
     bits may[max_elements];
-    for (int q = pc > minimum ? cur : 0; q < n; ++q) may[a[q]] = in.may_precede(a[q]);
+    if constexpr (Phase > minimum)
+        for (int q = cur; q < n; ++q) may[a[q]] = in.may_precede(a[q]);
+    else
+        for (int e = 0; e < n; ++e) may[e] = in.may_precede(e);
     std::int64_t total = cost;
     if (parts) *parts = bound_parts{cost};
     auto add_range = [&](std::int64_t v) {
@@ -415,7 +435,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
         (t.local ? covered : moving) |= span(l, h);
         return t.local && l == 0;
     };
-    if (pc <= right_scan) {
+    if constexpr (Phase == right_scan) {
         bool start_held = false;
         if (pc != main_head || top > 0) {
             // The table bounds a range from its start (where it has the
@@ -430,7 +450,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
         add_fixed(1);                             // the head that pops the sentinel
         add_fixed(1 + test_and_call * scan_end);  // the minimum search's tests
         swap_open = !start_held;
-    } else if (pc == minimum) {
+    } else if constexpr (Phase == minimum) {
         add_fixed(test_and_call * (scan_end - cur + 1));
         swap_open = true;
     } else {
@@ -460,7 +480,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
     bits old = 0;    // those at and below old_top
     for (int q = 0; q <= old_top; ++q) old |= bits{1} << a[q];
     int under[max_elements], within[max_elements];  // per element of the stretch
-    const int swap_from = pc == minimum ? cur - 1 : 0;  // the minimum's candidates: best, then cur on
+    const int swap_from = Phase == minimum ? cur - 1 : 0;  // the minimum's candidates: best, then cur on
     std::int64_t swapped[cutoff + 1] = {};  // the insertions at 2 .. scan_end if the minimum is found at b
     bits stretch = 0;
     int stretch_start = 0;
@@ -496,7 +516,7 @@ std::int64_t machine<Size>::most(const bound_tables& t, bound_parts* parts) cons
                     // For each position the minimum may still be found at,
                     // as one course of the swap for all these positions.
                     for (int b = swap_from; b <= scan_end; ++b) {
-                        const int at = pc == minimum && b == swap_from ? best : b;
+                        const int at = Phase == minimum && b == swap_from ? best : b;
                         const int e = at == j ? a[0] : a[j];
                         const bits set = at == 0 || at < j ? below : (below & ~(bits{1} << a[0])) | (bits{1} << a[at]);
                         swapped[b] += inserted(std::min(sortcost::count_bits(may[e] & set), j));
