@@ -205,13 +205,19 @@ struct partial_input {
             le[u] = store(le[u] | up);
             lt[u] = store(lt[u] | (strict ? up : up_lt));
         }
-        for (bits d = down_lt; d; d &= d - 1) lt[__builtin_ctz(d)] = store(lt[__builtin_ctz(d)] | up);
+        for (bits d = down_lt; d; d &= d - 1) {
+            const int u = __builtin_ctz(d);
+            lt[u] = store(lt[u] | up);
+        }
         for (bits w = up; w; w &= w - 1) {
             const int v = __builtin_ctz(w);
             ge[v] = store(ge[v] | down);
             gt[v] = store(gt[v] | (strict ? down : down_lt));
         }
-        for (bits w = up_lt; w; w &= w - 1) gt[__builtin_ctz(w)] = store(gt[__builtin_ctz(w)] | down);
+        for (bits w = up_lt; w; w &= w - 1) {
+            const int v = __builtin_ctz(w);
+            gt[v] = store(gt[v] | down);
+        }
     }
     void add_le(int x, int y) { add(x, y, false); }
     void add_lt(int x, int y) { add(x, y, true); }
