@@ -66,6 +66,8 @@ double log_positive(double x) {
 using clock_type = std::chrono::steady_clock;
 
 constexpr double long_sweep_share = 0.8;  // of a time limit, for the first sweep
+constexpr double byte_heat = 0.003;          // of a typical loss, as the first sweep's temperature
+constexpr double warm_words_until = 192;     // elements
 
 struct shared_state {
     const search_options& o;
@@ -99,6 +101,16 @@ public:
     walker(shared_state& sh, unsigned index, unsigned walkers)
         : sh_(sh), o_(sh.o), r_(o_.seed * 0x100000001B3u + index), reports_(index == 0) {
         words_ = sortcost::answers_of(*o_.program).top_bit;
+        // Bytes anneal cooler: their order is consistent, and the costly
+        // inputs are found by small changes; a word's top bit turns many
+        // answers at once, and the walk must cross more to find the runs
+        // that pay (measured at 16 to 1,024 elements, 10 s and 30 s runs).
+        // Past warm_words_until words, cooler as n grows: a minute's walk
+        // makes a few hundred moves an element there, and at the full heat
+        // it wandered off its start and did not climb back (384 and 512
+        // words, 60 s, medians of three seeds: 232,763 and 409,249 at the
+        // full heat, 238,252 and 412,481 at this one).
+        heat_ = !words_ ? byte_heat : std::min(1.0, warm_words_until / static_cast<double>(o_.n));
         ranks_ = words_ ? o_.n : std::min<std::size_t>(o_.n, 256);
         // This walker's share of the start inputs; it begins at the costliest.
         for (std::size_t k = index; k < o_.starts.size(); k += walkers) {
@@ -134,11 +146,7 @@ public:
             const double begins = sh_.elapsed();
             const double length = timed && sweep == 0 ? o_.seconds * long_sweep_share : 0;  // by the clock, else by moves
             const std::uint64_t moves = std::uint64_t{1000} << std::min(timed ? std::max(sweep - 1, 0) : sweep, 40);
-            // Bytes anneal cooler: their order is consistent, and the costly
-            // inputs are found by small changes; a word's top bit turns many
-            // answers at once, and the walk must cross more to find the runs
-            // that pay (measured at 16 to 1,024 elements, 10 s and 30 s runs).
-            const double hot = std::max(1.0, typical_loss(cost) * (words_ ? 1 : 0.003)), cold = std::max(0.2, hot / 1000);
+            const double hot = std::max(1.0, typical_loss(cost) * heat_), cold = std::max(0.2, hot / 1000);
             const double fall = log_positive(cold / hot);  // ln(cold / hot), at most 0
             double t = hot;
             for (std::uint64_t k = 0; !stopped(); ++k) {
@@ -333,6 +341,7 @@ private:
     bool reports_;
     bool words_;
     std::size_t ranks_;
+    double heat_;  // the first temperature, as a share of a typical loss
     outcome_input s_;
     outcome_input mine_;
     std::uint64_t mine_cost_ = 0;
