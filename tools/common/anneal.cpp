@@ -66,8 +66,10 @@ double log_positive(double x) {
 using clock_type = std::chrono::steady_clock;
 
 constexpr double long_sweep_share = 0.8;  // of a time limit, for the first sweep
-constexpr double byte_heat = 0.003;          // of a typical loss, as the first sweep's temperature
-constexpr double warm_words_until = 192;     // elements
+constexpr double byte_heat = 0.0015;  // of a typical loss, as the first sweep's temperature
+constexpr double wide_byte_heat = 0.003;  // the same, past cool_bytes_until
+constexpr std::size_t cool_bytes_until = 512;  // elements
+constexpr double warm_words_until = 192;  // elements; past it, words start cooler
 
 struct shared_state {
     const search_options& o;
@@ -105,12 +107,19 @@ public:
         // inputs are found by small changes; a word's top bit turns many
         // answers at once, and the walk must cross more to find the runs
         // that pay (measured at 16 to 1,024 elements, 10 s and 30 s runs).
+        // To 512 bytes, half the heat first tried settles in better local
+        // maxima in a minute (96 and 128 bytes, 60 s, medians of three
+        // seeds: 5,478 and 9,334 at 0.003, 5,479 and 9,349 at 0.0015); at
+        // 1,024 bytes it stopped short (251,295 against 254,827).
         // Past warm_words_until words, cooler as n grows: a minute's walk
         // makes a few hundred moves an element there, and at the full heat
         // it wandered off its start and did not climb back (384 and 512
         // words, 60 s, medians of three seeds: 232,763 and 409,249 at the
         // full heat, 238,252 and 412,481 at this one).
-        heat_ = !words_ ? byte_heat : std::min(1.0, warm_words_until / static_cast<double>(o_.n));
+        if (!words_)
+            heat_ = o_.n <= cool_bytes_until ? byte_heat : wide_byte_heat;
+        else
+            heat_ = std::min(1.0, warm_words_until / static_cast<double>(o_.n));
         ranks_ = words_ ? o_.n : std::min<std::size_t>(o_.n, 256);
         // This walker's share of the start inputs; it begins at the costliest.
         for (std::size_t k = index; k < o_.starts.size(); k += walkers) {
