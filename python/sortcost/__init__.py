@@ -18,4 +18,9 @@ from ._sortcost import (  # noqa: F401
     score,
 )
 
+try:
+    from ._build import commit as source_commit  # the build's source commit, "" where unknown
+except ImportError:
+    source_commit = ""
+
 __all__ = ["costs", "element_sizes", "isort_words_cost", "programs", "qsort_bytes_cost", "qsort_words_cost", "read_input", "score"]

@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "adversary.h"
+#include "cli.h"
+#include "corpus.h"
+#include "safe_file.h"
 #include "sortcost/program_model.h"
 
 using namespace sortcost;
@@ -174,4 +177,26 @@ known_input costliest_of(const std::vector<known_input>& inputs) {
     for (const known_input& k : inputs)
         if (best.bytes.empty() || k.cost > best.cost || (k.cost == best.cost && k.exact && !best.exact)) best = k;
     return best;
+}
+
+bool inputs_in_folder(const program_info& program, std::size_t n, const std::string& dir, std::vector<known_input>& out,
+                      std::string& error) {
+    const std::size_t size = program.element_size;
+    for (const corpus_entry& e : list_corpus({dir}, false)) {
+        std::string text;
+        if (e.unlisted != 0) {
+            error = escaped_path(e.path) + ": " + std::strerror(e.unlisted);
+            return false;
+        }
+        if (!read_regular_file(e.path, text, error)) return false;
+        if (text.size() / size > n) {
+            error = escaped_path(e.path) + ": more than " + std::to_string(n) + " elements";
+            return false;
+        }
+        std::vector<unsigned char> bytes(n * size, 0);
+        std::memcpy(bytes.data(), text.data(), text.size() / size * size);
+        out.push_back(costed(program, std::move(bytes), "the start input " + escaped_path(e.path)));
+    }
+    if (out.empty()) error = escaped_path(dir) + ": no input in it";
+    return !out.empty();
 }

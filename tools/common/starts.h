@@ -37,5 +37,13 @@ std::vector<known_input> constructions(const sortcost::program_info& program, st
 std::vector<known_input> from_other_sizes(const sortcost::program_info& program, std::size_t n,
                                           const std::vector<record>& records, const std::string& dir);
 
+// The inputs in the files under `dir` (every file, depth first, names in
+// byte order; names beginning with "." passed over), each brought to n
+// elements: a shorter one followed by zero bytes, its trailing part of an
+// element dropped. False, with `error` saying which file and why, if a file
+// cannot be read, holds more than n elements, or `dir` holds none.
+bool inputs_in_folder(const sortcost::program_info& program, std::size_t n, const std::string& dir,
+                      std::vector<known_input>& out, std::string& error);
+
 // The costliest of `inputs` (the first of a tie, but an exact one first).
 known_input costliest_of(const std::vector<known_input>& inputs);

@@ -48,6 +48,9 @@ const std::string help = "Usage: sortcost-search [OPTION]... PROGRAM N\n"
                          "                   record (default: read the records only)\n"
                          "  --fresh          start from no record: from McIlroy's adversary's input,\n"
                          "                   for words runs of 0 and 2^31, and random inputs\n"
+                         "  --starts DIR     start from the inputs in DIR's files and nothing else (no\n"
+                         "                   record, no random input; with --fresh, the inputs above\n"
+                         "                   too); a file of fewer than N elements is followed by zeros\n"
                          "  --help           print this help and exit\n"
                          "  --version        print the version and exit\n"
                          "\n"
@@ -90,19 +93,24 @@ struct corpus_writer {
 
 // `from` gets how the costliest start was made, and its cost.
 search_result annealed(search_options& o, const record* known, const records_file& records, const std::string& dir,
-                       bool fresh, corpus_writer& corpus, std::string& from) {
+                       bool fresh, std::vector<known_input> starts, corpus_writer& corpus, std::string& from) {
     const program_info& p = *o.program;
-    // The record, unless --fresh, and the records of other sizes made to n;
-    // then what a rule builds (McIlroy's adversary's input; for words, runs
-    // of two words 2^31 apart); then random inputs.
-    std::vector<known_input> starts = constructions(p, o.n);
-    if (!fresh) {
+    // The given starts alone, or: the record, unless --fresh, and the
+    // records of other sizes made to n; then what a rule builds (McIlroy's
+    // adversary's input; for words, runs of two words 2^31 apart); then
+    // random inputs.
+    const bool given = !starts.empty();
+    if (!given || fresh)
+        for (known_input& k : constructions(p, o.n)) starts.push_back(std::move(k));
+    if (!fresh && !given) {
         for (known_input& k : from_other_sizes(p, o.n, records.rows, dir)) starts.push_back(std::move(k));
         if (known) starts.push_back({record_bytes(dir, *known), known->cost, false, "the record"});
     }
     // The costliest first: with one thread, that is where the walk begins.
     std::stable_sort(starts.begin(), starts.end(), [](const known_input& a, const known_input& b) { return a.cost > b.cost; });
     for (const known_input& k : starts) o.starts.push_back(describe(p, k.bytes));
+    // Given starts, every thread begins at one of them, never at random.
+    for (std::size_t k = 0; given && o.starts.size() < o.threads; ++k) o.starts.push_back(o.starts[k]);
     if (!starts.empty()) from = starts.front().how + " (cost " + std::to_string(starts.front().cost) + ")";
     progress_line line;
     search_result r = anneal(o, [&](const search_result& now) {
@@ -129,7 +137,8 @@ int main(int argc, char** argv) {
                                      {"--out", 0, cli_option::text},
                                      {"--records", 0, cli_option::text},
                                      {"--corpus", 0, cli_option::text},
-                                     {"--fresh", 0, cli_option::flag}});
+                                     {"--fresh", 0, cli_option::flag},
+                                     {"--starts", 0, cli_option::text}});
     if (args.handled >= 0) return args.handled;
     search_options o;
     o.seconds = static_cast<double>(args.count("--time", 10));
@@ -151,10 +160,15 @@ int main(int argc, char** argv) {
     if (!records_dir.empty() && check_folder(prog, "--records", records_dir) != 0) return exit_failure;
     if (!corpus.dir.empty() && check_folder(prog, "--corpus", corpus.dir) != 0) return exit_failure;
     const program_info& p = *o.program;
+    const std::string starts_dir = args.text("--starts");
+    std::vector<known_input> given;
+    std::string error;
+    if (!starts_dir.empty() && (check_folder(prog, "--starts", starts_dir) != 0 ||
+                                !inputs_in_folder(p, o.n, starts_dir, given, error)))
+        return error.empty() ? exit_failure : fail(prog, error);
 
     // The record for N, if there is one, is where the first thread starts.
     records_file records;
-    std::string error;
     const std::string read_dir = records_dir.empty() ? default_records_dir() : records_dir;
     if (!load_records(read_dir, records, error)) return fail(prog, error);
     const record* known = find_record(records.rows, p, o.n);
@@ -163,7 +177,7 @@ int main(int argc, char** argv) {
     std::string from;
     const bool closed = closed_form_maximum(p, o.n, max);
     const auto start = std::chrono::steady_clock::now();
-    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, corpus, from);
+    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, std::move(given), corpus, from);
     if (closed) {
         best.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         corpus.offer(p, best);
@@ -189,9 +203,9 @@ int main(int argc, char** argv) {
         std::string method = std::string("sortcost-search ") + p.name + " " + std::to_string(o.n) + " --time " +
                              std::to_string(static_cast<long long>(o.seconds)) + " --threads " +
                              std::to_string(o.threads) + " --seed " + std::to_string(o.seed) +
-                             (fresh ? " --fresh" : "") + ": " + count_text(best.evaluations) + " inputs in " +
+                             (fresh ? " --fresh" : "") + (starts_dir.empty() ? "" : " --starts " + escaped_path(starts_dir)) + ": " + count_text(best.evaluations) + " inputs in " +
                              std::to_string(static_cast<long long>(best.seconds + 0.5)) + " s";
-        if (known && !fresh)
+        if (known && !fresh && starts_dir.empty())
             method += ", from the record then held (cost " + std::to_string(known->cost) + ")";
         else if (!from.empty())
             method += ", from " + from;

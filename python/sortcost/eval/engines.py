@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 """The engines a trial can run: the built-in ones and custom commands.
 
-Every engine writes the inputs it keeps into the trial's corpus folder
-(``{corpus}``); the watcher costs them. A built-in engine is looked for on
+Every engine starts from the same inputs (``{seeds}``, a folder) and writes
+the inputs it keeps into the trial's corpus folder (``{corpus}``); the
+watcher costs them. A built-in engine is looked for on
 PATH, then in the build folders of the working directory (or of
 $SORTCOST_SOURCE, a sortcost source tree); where it is not there, the trial
 fails saying how to build it.
@@ -18,12 +19,17 @@ from dataclasses import dataclass, field
 import sortcost
 
 BUILTIN = {
-    "search": "sortcost-search --threads 1 --fresh, writing each new best into the corpus",
-    "libfuzzer": "libFuzzer on the cost-guided harness maximize_PROGRAM, -max_len the benchmark's bytes",
-    "aflpp": "AFL++ on the persistent-mode harness maximize_PROGRAM, -G the benchmark's bytes",
-    "random": "uniform random inputs of the benchmark's size, each new best kept",
+    "search": "sortcost-search --threads 1, starting from the seeds alone (--starts), writing each new best into the corpus",
+    "search-informed": "sortcost-search --threads 1 --fresh: the seeds and its own constructions (McIlroy's adversary's "
+                       "input, for words runs of 0 and 2^31) as starts; informed",
+    "libfuzzer": "libFuzzer on the cost-guided harness maximize_PROGRAM, -max_len the benchmark's bytes, the seeds as "
+                 "its second corpus folder",
+    "aflpp": "AFL++ on the persistent-mode harness maximize_PROGRAM, -G the benchmark's bytes, -i the seeds",
+    "random": "uniform random inputs of the benchmark's size, each new best (above the seeds') kept",
 }
-PLACEHOLDERS = ("corpus", "seconds", "bytes", "elements", "program", "seed")
+# Arms that start from more than the seeds: knowledge of the sort built in.
+INFORMED = {"search-informed"}
+PLACEHOLDERS = ("corpus", "seeds", "seconds", "bytes", "elements", "program", "seed")
 
 
 class EngineMissing(Exception):
@@ -131,44 +137,54 @@ def _executions_in_stats(corpus):
     return read
 
 
-def prepare(name, entry, bench, seconds, seed, trial):
-    """How to run engine ``name`` (its entry in the plan, ``entry``) for a trial whose
-    folder is ``trial``: its command line, the folder to watch, its version."""
+def _search(bench, secs, seed, corpus, seeds, informed):
+    exe = _find("sortcost-search", ["build/release/tools/search/sortcost-search", "build/test/tools/search/sortcost-search"],
+                "build it with 'cmake --workflow --preset release' and install it, or run from the source tree")
+    argv = [exe, bench.program, str(bench.elements), "--threads", "1", "--starts", seeds] + (["--fresh"] if informed else [])
+    return launch(argv + ["--time", secs, "--seed", str(seed), "--corpus", corpus], corpus, _first_line([exe, "--version"]),
+                  executions=_executions_in_names(corpus))
+
+
+def _libfuzzer(bench, secs, seed, corpus, seeds):
+    harness = f"maximize_{bench.program}"
+    exe = _find(harness, [f"build/search/fuzz/{harness}"],
+                "build it with 'cmake --workflow --preset search' (needs clang and libclang-rt-14-dev)")
+    clang = shutil.which("clang") or shutil.which("clang++")
+    version = "libFuzzer, " + (_first_line([clang, "--version"]) if clang else "clang unknown")
+    return launch([exe, f"-max_len={bench.bytes}", f"-max_total_time={secs}", f"-seed={seed}",
+                   "-print_final_stats=1", corpus, seeds], corpus, version, executions=_executions_in_log)
+
+
+def _aflpp(bench, secs, seed, corpus, seeds):
+    harness = f"maximize_{bench.program}"
+    afl = _find("afl-fuzz", [], "install Debian's afl++")
+    exe = _find(harness, [f"build/afl/fuzz/{harness}"], "build it with 'cmake --workflow --preset afl' (needs afl++)")
+    env = {"AFL_NO_UI": "1", "AFL_SKIP_CPUFREQ": "1", "AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES": "1",
+           "AFL_NO_AFFINITY": "1", "AFL_BENCH_UNTIL_CRASH": ""}
+    version = next((line for line in _help_lines(afl) if "afl-fuzz" in line), "afl-fuzz, version unknown")
+    return launch([afl, "-i", seeds, "-o", corpus, "-G", str(bench.bytes), "-V", secs, "-s", str(seed), "--", exe],
+                  os.path.join(corpus, "default", "queue"), version, env, _executions_in_stats(corpus))
+
+
+def prepare(entry, bench, seconds, seed, trial, seeds):
+    """How to run the engine of plan entry ``entry`` for a trial whose folder
+    is ``trial``, starting from the inputs in the folder ``seeds``: its
+    command line, the folder to watch, its version."""
     corpus = os.path.join(trial, "corpus")
     kind = entry["kind"]
     secs = str(int(seconds)) if float(seconds).is_integer() else str(seconds)
-    if kind == "search":
-        exe = _find("sortcost-search", ["build/release/tools/search/sortcost-search", "build/test/tools/search/sortcost-search"],
-                    "build it with 'cmake --workflow --preset release' and install it, or run from the source tree")
-        return launch([exe, bench.program, str(bench.elements), "--threads", "1", "--fresh", "--time", secs, "--seed",
-                       str(seed), "--corpus", corpus], corpus, _first_line([exe, "--version"]),
-                      executions=_executions_in_names(corpus))
+    if kind in ("search", "search-informed"):
+        return _search(bench, secs, seed, corpus, seeds, kind in INFORMED)
     if kind == "random":
         return launch([sys.executable, "-m", "sortcost.eval.random_engine", bench.program, str(bench.elements), secs,
-                       str(seed), corpus], corpus, f"sortcost {sortcost.__version__} (random inputs)",
+                       str(seed), corpus, seeds], corpus, f"sortcost {sortcost.__version__} (random inputs)",
                       executions=_executions_in_names(corpus))
-    harness = f"maximize_{bench.program}"
     if kind == "libfuzzer":
-        exe = _find(harness, [f"build/search/fuzz/{harness}"],
-                    "build it with 'cmake --workflow --preset search' (needs clang and libclang-rt-14-dev)")
-        clang = shutil.which("clang") or shutil.which("clang++")
-        version = "libFuzzer, " + (_first_line([clang, "--version"]) if clang else "clang unknown")
-        return launch([exe, f"-max_len={bench.bytes}", f"-max_total_time={secs}", f"-seed={seed}",
-                       "-print_final_stats=1", corpus], corpus, version, executions=_executions_in_log)
+        return _libfuzzer(bench, secs, seed, corpus, seeds)
     if kind == "aflpp":
-        afl = _find("afl-fuzz", [], "install Debian's afl++")
-        exe = _find(harness, [f"build/afl/fuzz/{harness}"], "build it with 'cmake --workflow --preset afl' (needs afl++)")
-        seeds = os.path.join(trial, "seeds")
-        os.makedirs(seeds, exist_ok=True)
-        with open(os.path.join(seeds, "zeros"), "wb") as f:
-            f.write(bytes(bench.bytes))
-        env = {"AFL_NO_UI": "1", "AFL_SKIP_CPUFREQ": "1", "AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES": "1",
-               "AFL_NO_AFFINITY": "1", "AFL_BENCH_UNTIL_CRASH": ""}
-        version = next((line for line in _help_lines(afl) if "afl-fuzz" in line), "afl-fuzz, version unknown")
-        return launch([afl, "-i", seeds, "-o", corpus, "-G", str(bench.bytes), "-V", secs, "-s", str(seed), "--", exe],
-                      os.path.join(corpus, "default", "queue"), version, env, _executions_in_stats(corpus))
+        return _aflpp(bench, secs, seed, corpus, seeds)
     # A custom command, run by the shell with its placeholders filled in.
-    values = {"corpus": shlex.quote(corpus), "seconds": secs, "bytes": str(bench.bytes),
+    values = {"corpus": shlex.quote(corpus), "seeds": shlex.quote(seeds), "seconds": secs, "bytes": str(bench.bytes),
               "elements": str(bench.elements), "program": bench.program, "seed": str(seed)}
     command = re.sub(r"\{(\w+)\}", lambda m: values[m.group(1)], entry["command"])
     return launch(["/bin/sh", "-c", command], corpus, "custom command", in_trial_folder=False)

@@ -1,14 +1,15 @@
 # SPDX-License-Identifier: MIT
 """The experiment: engines, benchmarks, time and trials, kept in DIR/plan.json,
 and where each trial's files go."""
+import hashlib
 import os
 import re
 from dataclasses import dataclass
 
 import sortcost
 
-from . import engines
-from .files import read_json, write_json
+from . import engines, provenance, references
+from .files import read_json, write_atomically, write_json
 
 PLAN = "plan.json"
 NAME = re.compile(r"^[A-Za-z0-9_.+-]+$")
@@ -59,8 +60,40 @@ class trial:
                             f"trial-{self.number}")
 
 
+def default_seeds(bench):
+    """The starting inputs every engine gets unless --seeds gives others:
+    one of zeros and one of a fixed pattern (the first bytes of SHAKE-256 of
+    the text "sortcost-eval"), each of the benchmark's size."""
+    return {"zeros": bytes(bench.bytes), "pattern": hashlib.shake_256(b"sortcost-eval").digest(bench.bytes)}
+
+
+def seeds_in(folder, benchmarks):
+    """The files of ``folder`` (names beginning with '.' passed over), read
+    whole, the same for every benchmark; each must fit every benchmark."""
+    try:
+        names = sorted(e.name for e in os.scandir(folder) if not e.name.startswith(".") and e.is_file())
+    except OSError as e:
+        raise PlanError(f"--seeds {folder}: {e.strerror}") from None
+    if not names:
+        raise PlanError(f"--seeds {folder}: no file in it")
+    seeds = {}
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            seeds[name] = f.read()
+        if not seeds[name]:
+            raise PlanError(f"--seeds {folder}: {name} is empty (the programs cannot read an empty input)")
+        for b in benchmarks:
+            if len(seeds[name]) // sortcost.element_sizes[b.program] > b.elements:
+                raise PlanError(f"--seeds {folder}: {name} holds more than the {b.elements} elements of {b}")
+    return seeds
+
+
 class plan:
-    def __init__(self, engine_texts, benchmarks, seconds, trials):
+    """An experiment: engines, benchmarks, time, trials and every engine's
+    starting inputs (hex in the plan, so that the plan alone repeats a
+    trial); and, written with it, the references and where it was made."""
+
+    def __init__(self, engine_texts, benchmarks, seconds, trials, seeds_dir=None):
         self.engines = {}  # name: {"kind": built-in name or "custom", "command": shell text for custom}
         for entry in engine_texts:
             try:
@@ -81,18 +114,37 @@ class plan:
             raise PlanError("--time must be above 0 and --trials from 1 to 1000", usage=True)
         self.seconds = float(seconds)
         self.trials = int(trials)
+        given = seeds_in(seeds_dir, self.benchmarks) if seeds_dir else None
+        self.seeds_from = f"the files of {os.path.abspath(seeds_dir)}" if seeds_dir else "default"
+        self.seeds = {str(b): given or default_seeds(b) for b in self.benchmarks}
+        self.references = {}
+        self.made = {}
+
+    def experiment(self):
+        """What makes two plans the same experiment."""
+        return {"engines": [{"name": n, **e} for n, e in self.engines.items()],
+                "benchmarks": [str(b) for b in self.benchmarks], "seconds": self.seconds, "trials": self.trials,
+                "seeds": {b: {name: data.hex() for name, data in s.items()} for b, s in self.seeds.items()}}
 
     def to_json(self):
-        return {"engines": [{"name": n, **e} for n, e in self.engines.items()],
-                "benchmarks": [str(b) for b in self.benchmarks], "seconds": self.seconds, "trials": self.trials}
+        return {**self.experiment(), "seeds_from": self.seeds_from, "references": self.references, "made": self.made}
 
     @classmethod
     def from_json(cls, j):
         p = cls.__new__(cls)
         p.engines = {e["name"]: {"kind": e["kind"], "command": e["command"]} for e in j["engines"]}
+        for e in p.engines.values():
+            if e["kind"] != "custom" and e["kind"] not in engines.BUILTIN:
+                raise ValueError(f"no built-in engine '{e['kind']}'")
         p.benchmarks = [parse_benchmark(b) for b in j["benchmarks"]]
         p.seconds = float(j["seconds"])
         p.trials = int(j["trials"])
+        p.seeds = {b: {name: bytes.fromhex(h) for name, h in s.items()} for b, s in j["seeds"].items()}
+        if set(p.seeds) != {str(b) for b in p.benchmarks}:
+            raise ValueError("the seeds are not those of the benchmarks")
+        p.seeds_from = j.get("seeds_from", "")
+        p.references = j.get("references", {})
+        p.made = j.get("made", {})
         return p
 
     def all_trials(self):
@@ -103,6 +155,12 @@ class plan:
             if t.id == trial_id:
                 return t
         raise PlanError(f"no trial '{trial_id}' in the plan")
+
+    def write_seeds(self, bench, folder):
+        """The benchmark's starting inputs as files in ``folder``."""
+        os.makedirs(folder, exist_ok=True)
+        for name, data in self.seeds[str(bench)].items():
+            write_atomically(os.path.join(folder, name), data)
 
 
 def load(root):
@@ -115,16 +173,26 @@ def load(root):
         raise PlanError(f"{path}: not a plan ({e})") from None
 
 
-def make_or_check(root, wanted):
-    """The plan in ``root``: ``wanted`` written there if it has none, else
-    the one there, which must be the same experiment (trials already run
-    are kept and reused)."""
+def make_or_check(root, wanted, records=None, keep=False):
+    """The plan in ``root``: ``wanted`` written there if it has none, with
+    the references of ``records`` (a folder, or the first found) and this
+    machine frozen into it (unless ``keep``: a plan copied whole, to repeat
+    a trial); else the one there, which must be the same experiment (trials
+    already run are kept and reused)."""
     os.makedirs(root, exist_ok=True)
     path = os.path.join(root, PLAN)
+    if not os.path.exists(path) and keep:
+        write_json(path, wanted.to_json())
+        return wanted
     if not os.path.exists(path):
+        try:
+            wanted.references = references.freeze(wanted.benchmarks, records)
+        except (OSError, ValueError) as e:
+            raise PlanError(f"--records: {e}") from None
+        wanted.made = {"date": provenance.now(), "machine": provenance.machine(), **provenance.software()}
         write_json(path, wanted.to_json())
         return wanted
     there = load(root)
-    if wanted is not None and there.to_json() != wanted.to_json():
+    if wanted is not None and there.experiment() != wanted.experiment():
         raise PlanError(f"{root} holds another experiment ({PLAN}); use a new folder, or the same options")
     return there

@@ -17,11 +17,13 @@ from .files import write_atomically
 
 
 def main(argv):
-    program, n, seconds, seed, corpus = argv[0], int(argv[1]), float(argv[2]), int(argv[3]), argv[4]
+    program, n, seconds, seed, corpus, seeds = argv[0], int(argv[1]), float(argv[2]), int(argv[3]), argv[4], argv[5]
     size = n * sortcost.element_sizes[program]
     rng = numpy.random.default_rng(seed)
     os.makedirs(corpus, exist_ok=True)
-    start, tried, best = time.monotonic(), 0, 0
+    start, tried = time.monotonic(), 0
+    starts = [sortcost.read_input(e.path) for e in os.scandir(seeds) if not e.name.startswith(".")]
+    best = int(max(sortcost.costs(program, starts, threads=1), default=0))
     batch = max(16, min(4096, (1 << 22) // max(1, size * n)))  # smaller batches where each costs more
     while time.monotonic() - start < seconds:
         inputs = rng.integers(0, 256, size=(batch, size), dtype=numpy.uint8)

@@ -30,6 +30,18 @@ class watcher:
         self.costed = 0
         self.most_delay = 0.0  # the longest from an input's writing to its costing, while the engine ran
 
+    def start_from(self, seeds):
+        """Costs the starting inputs in the folder ``seeds``, as at time 0:
+        the curve's first point, the same for every engine."""
+        names = sorted(e.name for e in os.scandir(seeds) if not e.name.startswith("."))
+        data = [sortcost.read_input(os.path.join(seeds, name)) for name in names]
+        costs = [int(c) for c in sortcost.costs(self.bench.program, data, threads=1)]
+        if costs:
+            i = max(range(len(costs)), key=costs.__getitem__)
+            self.best, self.best_input, self.best_seconds = costs[i], data[i], 0.0
+            self.best_path = os.path.join(seeds, names[i])
+            self.curve.append((0.0, 0, costs[i]))
+
     def _list(self, folder, found):
         try:
             mtime = os.stat(folder).st_mtime_ns
