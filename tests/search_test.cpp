@@ -95,8 +95,38 @@ TEST(Search, KeepsARecordOnlyByBeatingIt) {
     EXPECT_NE(table.find(" s, from the record then held (cost " + weak_cost + ")\t"), std::string::npos) << table;
 }
 
+// With --starts the walk begins at the given inputs and nothing else: one
+// costing of all zeros finds what all zeros cost, not a construction.
+TEST(Search, StartsFromTheGivenInputsAlone) {
+    scratch_dir dir;
+    ASSERT_EQ(mkdir((dir.path + "/starts").c_str(), 0700), 0);
+    const std::string zeros = dir.write("starts/zeros", std::string(64, '\0'));
+    const std::string zeros_cost = run_program(QSORT_WORDS_PATH, {zeros}).out.substr(7);
+    dir.write("starts/short", std::string(8, '\0'));  // followed by zeros: the same input
+    const std::vector<std::string> once = {"qsort_words", "16", "--threads", "1", "--time", "0", "--evaluations", "1",
+                                           "--out", dir.path + "/best"};
+    struct row {
+        std::vector<std::string> more;
+        bool as_zeros;
+    };
+    for (const row& r : std::vector<row>{{{"--starts", dir.path + "/starts"}, true},
+                                         {{"--starts", dir.path + "/starts", "--threads", "3"}, true},
+                                         {{"--starts", dir.path + "/starts", "--fresh"}, false},
+                                         {{"--fresh"}, false}}) {
+        std::vector<std::string> args = once;
+        args.insert(args.end(), r.more.begin(), r.more.end());
+        auto out = run_program(SEARCH_PATH, args);
+        EXPECT_EQ(out.status, 0) << out.err;
+        EXPECT_EQ(run_program(QSORT_WORDS_PATH, {dir.path + "/best"}).out.substr(7) == zeros_cost, r.as_zeros)
+            << r.more.back();
+    }
+}
+
 TEST(Search, CommandLines) {
     scratch_dir dir;
+    ASSERT_EQ(mkdir((dir.path + "/empty").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir.path + "/long").c_str(), 0700), 0);
+    dir.write("long/six", std::string(24, '\1'));
     const std::string s = "sortcost-search: ", help = "Try 'sortcost-search --help'.\n";
     check_rows(SEARCH_PATH,
                {
@@ -111,6 +141,9 @@ TEST(Search, CommandLines) {
                    {{"qsort_words", "5", "--records", "@/missing"}, 1, "", s + "--records @/missing: No such file or directory\n"},
                    {{"qsort_words", "5", "--records", "@/i100"}, 1, "", s + "--records @/i100: Not a directory\n"},
                    {{"qsort_words", "5", "--corpus", "@/i100"}, 1, "", s + "--corpus @/i100: Not a directory\n"},
+                   {{"qsort_words", "5", "--starts", "@/missing"}, 1, "", s + "--starts @/missing: No such file or directory\n"},
+                   {{"qsort_words", "5", "--starts", "@/empty"}, 1, "", s + "@/empty: no input in it\n"},
+                   {{"qsort_words", "5", "--starts", "@/long"}, 1, "", s + "@/long/six: more than 5 elements\n"},
 
                },
                dir);

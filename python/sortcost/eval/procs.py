@@ -71,6 +71,13 @@ def _reap(engine, statuses):
             statuses.append(status)
 
 
+def orphans_left():
+    """After the engine itself was reaped: reaps those of its processes that
+    have ended, and tells whether any is still running."""
+    _reap(None, [])
+    return bool(descendants())
+
+
 def end_all(engine, grace, statuses):
     """SIGTERM to the engine's group and every descendant, SIGKILL to what is
     left after ``grace`` seconds, and every one reaped. Returns the engine's

@@ -64,8 +64,8 @@ class reporter:
         if not failed:
             return 0
         if len(self.reasons) == 1:
-            reason = next(iter(self.reasons))
-            self.err.write(f"sortcost-eval: {failed} of {total} trials failed, all for one reason: {reason}\n")
+            first = next(iter(self.reasons.values()))[0]
+            self.err.write(f"sortcost-eval: {failed} of {total} trials failed, all as {first} did (the reason above)\n")
         else:
             self.err.write(f"sortcost-eval: {failed} of {total} trials failed (reasons above; the report lists them)\n")
         return 1

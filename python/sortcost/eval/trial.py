@@ -68,17 +68,20 @@ def _prepare_folder(folder, core):
 
 
 def _watch(proc, launch, w, folder, seconds):
-    """Looks at the corpus until the time is up or the engine ends; returns
-    the seconds it ran and its wait status if it ended by itself."""
+    """Looks at the corpus until the time is up or the engine has ended with
+    every process it started; returns the seconds it ran and its wait
+    status."""
     started = w.started
     statuses = []
     try:
         while time.time() - started < seconds:
             time.sleep(min(POLL, max(0.0, seconds - (time.time() - started))))
             w.poll(launch.executions(folder) if launch.executions else None)
-            pid, status = os.waitpid(proc.pid, os.WNOHANG)
-            if pid:
-                statuses.append(status)
+            if not statuses:
+                pid, status = os.waitpid(proc.pid, os.WNOHANG)
+                if pid:
+                    statuses.append(status)
+            if statuses and not procs.orphans_left():
                 break
         ended = time.time() - started
     finally:  # on a stop too: nothing of the engine's outlives the trial
@@ -101,6 +104,7 @@ def run(root, trial_id, core=None):
     p.write_seeds(t.bench, seeds)
     result = {"engine": t.engine, "program": t.bench.program, "elements": t.bench.elements, "trial": t.number,
               "seed": t.number, "seconds": p.seconds, "status": "ok", "machine": provenance.machine(),
+              "software": provenance.software(),
               "seeds_sha256": {name: digest(data) for name, data in p.seeds[str(t.bench)].items()}}
 
     def stop(signum, _frame):
@@ -118,9 +122,13 @@ def run(root, trial_id, core=None):
     own_start, children_start = resource.getrusage(resource.RUSAGE_SELF), procs.children_cpu()
     with open(os.path.join(folder, "engine.log"), "wb") as log:
         w = watcher(launch.watch, t.bench, time.time())
-        proc = subprocess.Popen(launch.argv, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                cwd=folder if launch.in_trial_folder else None, env={**os.environ, **launch.env},
-                                start_new_session=True)
+        try:
+            proc = subprocess.Popen(launch.argv, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                    cwd=folder if launch.in_trial_folder else None, env={**os.environ, **launch.env},
+                                    start_new_session=True)
+        except OSError as e:
+            result.update(status="failed", reason=f"{launch.argv[0]}: cannot start: {e.strerror}")
+            return _finish(folder, result, None)
     w.start_from(seeds)
     ended, status = _watch(proc, launch, w, folder, p.seconds)
     w.poll(launch.executions(folder) if launch.executions else None, final=True)
