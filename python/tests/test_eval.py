@@ -183,6 +183,23 @@ def test_the_watcher_takes_inputs_of_the_benchmark_size(tmp_path, bench, size, c
     assert (w.costed, bool(w.notes)) == ((1, False) if costed else (0, True))
 
 
+def test_the_watcher_looks_into_every_folder(tmp_path):
+    w = watcher(str(tmp_path), plan.parse_benchmark("qsort_words:4"), time.time())
+    deep = tmp_path / "sub"
+    deep.mkdir()
+    w.poll()
+    (deep / "later").write_bytes(b"\2\0\0\0\1\0\0\0")  # its parent's time does not change
+    w.poll()
+    w.poll()  # it has held still since the last look
+    assert (w.costed, w.best) == (1, 12)
+    for _ in range(1200):  # deeper than Python's stack
+        deep = deep / "d"
+        deep.mkdir()
+    (deep / "deep").write_bytes(b"\3\0\0\0\1\0\0\0\2\0\0\0")
+    w.poll(final=True)
+    assert w.costed == 2
+
+
 def test_a_report_stays_the_same_when_the_records_change(tmp_path):
     root = str(tmp_path / "ev")
     r = eval_cmd("run", root, "--engine", "random", "--benchmark", "qsort_words:16", "--time", "1", "--trials", "2",

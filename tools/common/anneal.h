@@ -33,7 +33,8 @@ struct search_result {
 // can be started (each start input is costed, and the costliest of a
 // thread's share is where it begins). `progress`, if given, is called about
 // ten times a second from the first thread with the search so far: the best
-// input and its cost, the time and the costs computed. With one thread, a
-// run that stops at the target or the evaluation budget is the same for the
-// same seed.
+// input and its cost, the time and the costs computed. With one thread and
+// no time limit, a run that stops at the target or the evaluation budget is
+// the same for the same seed (with a limit, the first sweep lasts a share of
+// the time, by the clock).
 search_result anneal(const search_options& o, const std::function<void(const search_result&)>& progress);

@@ -71,7 +71,9 @@ def _engine_row(mine, reference, budget):
     row["median_low"], row["median_high"] = stats.median_interval(row["finals"])
     if reference:
         row["percent"] = 100 * row["median"] / reference
-        row["auc"] = float(stats.spread([stats.auc_share(c, reference, budget, AUC_FROM) for c in row["curves"]])["median"])
+        aucs = [stats.auc_share(c, reference, budget, AUC_FROM) for c in row["curves"]]
+        if None not in aucs:  # a budget of AUC_FROM or less has no area
+            row["auc"] = stats.spread(aucs)["median"]
         row["times"] = _times(row, reference, budget)
     return row
 

@@ -26,7 +26,7 @@ def _cores():
 def outcome_line(r):
     """One trial's line: engine, benchmark, trial, status, best."""
     best = "" if r.get("best") is None else f", best {r['best']:,}"
-    marks = " (less than 90 % of a core: the machine was loaded)" if r.get("loaded") else ""
+    marks = " (loaded: the engine had less than 90 % of a core)" if r.get("loaded") else ""
     return f"{r['engine']} {r['program']}:{r['elements']} trial {r['trial']}: {r['status']}{best}{marks}"
 
 

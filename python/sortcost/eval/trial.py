@@ -120,8 +120,10 @@ def run(root, trial_id, core=None):
     result.update(command=shlex.join(launch.argv), version=launch.version)
     subreaper = procs.become_subreaper()
     own_start, children_start = resource.getrusage(resource.RUSAGE_SELF), procs.children_cpu()
+    w = watcher(launch.watch, t.bench, time.time())
+    w.start_from(seeds)  # before the engine can touch them
     with open(os.path.join(folder, "engine.log"), "wb") as log:
-        w = watcher(launch.watch, t.bench, time.time())
+        w.started = time.time()
         try:
             proc = subprocess.Popen(launch.argv, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                     cwd=folder if launch.in_trial_folder else None, env={**os.environ, **launch.env},
@@ -129,7 +131,6 @@ def run(root, trial_id, core=None):
         except OSError as e:
             result.update(status="failed", reason=f"{launch.argv[0]}: cannot start: {e.strerror}")
             return _finish(folder, result, None)
-    w.start_from(seeds)
     ended, status = _watch(proc, launch, w, folder, p.seconds)
     w.poll(launch.executions(folder) if launch.executions else None, final=True)
     own = resource.getrusage(resource.RUSAGE_SELF)

@@ -20,7 +20,7 @@ class watcher:
         self.size = sortcost.element_sizes[bench.program]
         self.known = {}     # path: (size, mtime_ns) as last costed or refused
         self.pending = {}   # path: (size, mtime_ns) seen once, costed once it holds still
-        self.listed = {}    # folder: mtime_ns at its last listing
+        self.listed = {}    # folder: (mtime_ns, files, folders) at its last listing
         self.best = 0
         self.best_input = None
         self.best_path = None
@@ -42,22 +42,28 @@ class watcher:
             self.best_path = os.path.join(seeds, names[i])
             self.curve.append((0.0, 0, costs[i]))
 
-    def _list(self, folder, found):
-        try:
-            mtime = os.stat(folder).st_mtime_ns
-            if self.listed.get(folder) == mtime:
-                return
-            self.listed[folder] = mtime
-            entries = list(os.scandir(folder))
-        except OSError:
-            return
-        for e in entries:
-            if e.name.startswith("."):
+    def _list(self, top, found):
+        """Every file below ``top``: a folder is listed again only when its
+        own time has changed, but the folders below it are always looked at
+        (a file written into one does not change its parent). No recursion:
+        an engine's folders may nest deeper than Python's stack."""
+        todo = [top]
+        while todo:
+            folder = todo.pop()
+            try:
+                mtime = os.stat(folder).st_mtime_ns
+                if self.listed.get(folder, (None,))[0] != mtime:
+                    files, folders = [], []
+                    for e in os.scandir(folder):
+                        if not e.name.startswith("."):
+                            (folders if e.is_dir(follow_symlinks=False) else files).append(e.path)
+                    self.listed[folder] = (mtime, files, folders)
+            except OSError:
+                self.listed.pop(folder, None)
                 continue
-            if e.is_dir(follow_symlinks=False):
-                self._list(e.path, found)
-            else:
-                found.append(e.path)
+            _, files, folders = self.listed[folder]
+            found += files
+            todo += folders
 
     @staticmethod
     def _stamp(path):
@@ -69,11 +75,19 @@ class watcher:
 
     def poll(self, executions=None, final=False):
         """Looks again: inputs that have held still since the last look (or
-        all, once the engine has stopped) are costed."""
+        all, once the engine has stopped) are costed. While the engine runs
+        only new names are looked at (a corpus holds thousands, and the
+        watcher shares the engine's core); a file rewritten in place under
+        a name already costed is seen at the last look, timed by its
+        writing."""
         found = []
+        if final:
+            self.listed.clear()  # a folder changed within its time's last tick is not missed
         self._list(self.folder, found)
         for path in found:
-            if path not in self.pending and self.known.get(path) != self._stamp(path):
+            if path in self.pending or (path in self.known and not final):
+                continue
+            if self.known.get(path) != self._stamp(path):
                 self.pending[path] = None
         ready = []
         for path, last in list(self.pending.items()):
@@ -84,15 +98,19 @@ class watcher:
             else:
                 self.pending[path] = now
         inputs = []
+        too_long = f"more than {self.bench.elements} elements"
         for mtime, path, stamp in sorted(ready):
             self.known[path] = stamp
+            if stamp[0] // self.size > self.bench.elements:  # not read at all: it may be huge
+                self.notes.append(f"{self._name(path)}: passed over ({too_long})")
+                continue
             try:
                 data = sortcost.read_input(path)
             except OSError as e:
                 self.notes.append(f"{self._name(path)}: passed over ({e.strerror or e})")
                 continue
-            if len(data) // self.size > self.bench.elements:
-                self.notes.append(f"{self._name(path)}: passed over (more than {self.bench.elements} elements)")
+            if len(data) // self.size > self.bench.elements:  # it grew since its size was taken
+                self.notes.append(f"{self._name(path)}: passed over ({too_long})")
                 continue
             inputs.append((mtime, path, data))
         if not inputs:
