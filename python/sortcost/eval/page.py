@@ -160,7 +160,8 @@ def _provenance(m):
 
 def blocks(m, images, diagram):
     p = m["plan"]
-    out = [("h1", "Search engines on the sortcost benchmarks"), _p(_counts(m)), _p(method(p.seconds, data.AUC_FROM))]
+    out = [("h1", "Search engines on the sortcost benchmarks"), _p(_counts(m)), ("h2", "Method"),
+           ("ul", method(p.seconds, data.AUC_FROM))]
     out += _ranking(m, diagram)
     for b in m["benchmarks"]:
         out += _benchmark(m, b, images)
@@ -175,6 +176,8 @@ def markdown_page(page):
             lines += [("# " if kind == "h1" else "## ") + block[1], ""]
         elif kind == "p":
             lines += [block[1], ""]
+        elif kind == "ul":
+            lines += [f"- {item}" for item in block[1]] + [""]
         elif kind == "img":
             lines += [f"![{block[2]}]({block[1]})", ""]
         else:
@@ -195,6 +198,8 @@ def html_page(root, page):
         kind = block[0]
         if kind in ("h1", "h2", "p"):
             body.append(f"<{kind}>{html.escape(block[1])}</{kind}>")
+        elif kind == "ul":
+            body.append("<ul>" + "".join(f"<li>{html.escape(item)}</li>" for item in block[1]) + "</ul>")
         elif kind == "img":
             with open(os.path.join(root, block[1]), "rb") as f:
                 png = base64.b64encode(f.read()).decode()
