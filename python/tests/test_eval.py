@@ -15,7 +15,7 @@ import pytest
 
 import sortcost
 from sortcost.eval import engines, plan, stats
-from sortcost.eval.watch import watcher
+from sortcost.eval.watch import count_in_name, watcher
 
 SOURCE = os.environ.get("SORTCOST_SOURCE", ".")
 RECORD_16 = os.path.join(SOURCE, "records", "qsort_words", "n00016-c764.bin")
@@ -198,6 +198,19 @@ def test_the_watcher_looks_into_every_folder(tmp_path):
     (deep / "deep").write_bytes(b"\3\0\0\0\1\0\0\0\2\0\0\0")
     w.poll(final=True)
     assert w.costed == 2
+
+
+@pytest.mark.parametrize("name, count", [
+    ("id:000002,src:000001,time:7,execs:134,op:havoc,rep:2,+cov", 134),  # AFL++'s queue
+    ("i123-c456", 123),  # sortcost-search's and the random engine's
+    ("crash-5f3a", None), ("id:000001,execs:,op:havoc", None), ("xi12-c3", None),
+])
+def test_a_find_takes_the_count_its_name_carries(tmp_path, name, count):
+    assert count_in_name(str(tmp_path / name)) == count
+    w = watcher(str(tmp_path), plan.parse_benchmark("qsort_words:4"), time.time())
+    (tmp_path / name).write_bytes(b"\2\0\0\0\1\0\0\0")
+    w.poll(executions=999, final=True)  # the engine's count when it was seen
+    assert w.curve[-1][1] == (999 if count is None else count)
 
 
 def test_a_report_stays_the_same_when_the_records_change(tmp_path):

@@ -126,6 +126,15 @@ search_result annealed(search_options& o, const record* known, const records_fil
     return r;
 }
 
+// The inputs of --starts DIR; false, the reason printed, if they cannot be had.
+bool read_starts(const program_info& p, std::size_t n, const std::string& dir, std::vector<known_input>& out) {
+    std::string error;
+    if (check_folder(prog, "--starts", dir) != 0) return false;
+    if (inputs_in_folder(p, n, dir, out, error)) return true;
+    fail(prog, error);
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -164,10 +173,8 @@ int main(int argc, char** argv) {
     const program_info& p = *o.program;
     const std::string starts_dir = args.text("--starts");
     std::vector<known_input> given;
+    if (!starts_dir.empty() && !read_starts(p, o.n, starts_dir, given)) return exit_failure;
     std::string error;
-    if (!starts_dir.empty() && (check_folder(prog, "--starts", starts_dir) != 0 ||
-                                !inputs_in_folder(p, o.n, starts_dir, given, error)))
-        return error.empty() ? exit_failure : fail(prog, error);
 
     // The record for N, if there is one, is where the first thread starts.
     records_file records;

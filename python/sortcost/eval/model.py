@@ -61,10 +61,17 @@ def _times(row, reference, budget):
     return out
 
 
-def _engine_row(mine, reference, budget):
+# Engines whose count of executions at each find was fresh before the
+# results said how it was taken (AFL++'s came from a file it writes only now
+# and then, so its older curves do not show executions).
+FRESH_BEFORE = {"search", "search-informed", "random", "libfuzzer"}
+
+
+def _engine_row(mine, reference, budget, kind):
     ok = [r for r in mine if r["status"] == "ok"]
     row = {"trials": len(ok), "failed": len(mine) - len(ok), "finals": [r["best"] for r in ok],
-           "curves": [r["curve"] for r in ok], "loaded": sum(bool(r.get("loaded")) for r in ok)}
+           "curves": [r["curve"] for r in ok], "loaded": sum(bool(r.get("loaded")) for r in ok),
+           "counted": bool(ok) and all("counts_at_finds" in r or kind in FRESH_BEFORE for r in ok)}
     if not ok:
         return row
     row.update(stats.spread(row["finals"]))
@@ -114,7 +121,8 @@ def _benchmark(p, b, results, ref):
     reference = ref.get("value") if ref else None
     names = list(p.engines)
     rows = {e: _engine_row([r for r in results if r["engine"] == e and r["program"] == b.program
-                            and r["elements"] == b.elements], reference, p.seconds) for e in names}
+                            and r["elements"] == b.elements], reference, p.seconds, p.engines[e]["kind"])
+            for e in names}
     return {"bench": b, "reference": reference, "ref": ref or {"value": None, "why": "the plan holds no reference"},
             "rows": rows, "pairs": _pairs(names, rows), "time_pairs": _time_pairs(names, rows, p.seconds) if reference else [],
             "seeds": {name: digest(data) for name, data in p.seeds[str(b)].items()}}

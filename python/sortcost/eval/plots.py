@@ -86,10 +86,16 @@ def _best_at_executions(curve, executions):
     return best
 
 
+def _counted(row):
+    """Whether every trial of the row has a count of executions at each find."""
+    return row["counted"] and any(len(c) > 1 for c in row["curves"]) and \
+        all(x is not None for c in row["curves"] for _, x, _ in c)
+
+
 def executions_plot(root, bench, paint):
-    """Best cost against the executions the engines report (None where none does)."""
-    counted = {e: row for e, row in bench["rows"].items()
-               if row["curves"] and all(any(x is not None and x > 0 for _, x, _ in c) for c in row["curves"])}
+    """Best cost against the executions the engines report, for the engines
+    whose count is fresh at each find (None where there is none)."""
+    counted = {e: row for e, row in bench["rows"].items() if _counted(row)}
     if not counted:
         return None
     most = max(x for row in counted.values() for c in row["curves"] for _, x, _ in c if x is not None)
@@ -98,7 +104,9 @@ def executions_plot(root, bench, paint):
     shown = dict(bench, rows=counted)
     _bands(ax, shown, paint, numpy.geomspace(1, max(most, 10), GRID_POINTS), _best_at_executions,
            "executions the engine reported (log scale)")
-    ax.set_title(f"{bench['bench']}: best cost over executions (engines that report them)")
+    left_out = [e for e in bench["rows"] if e not in counted]
+    ax.set_title(f"{bench['bench']}: best cost over executions"
+                 + (f" (not counted at each find: {', '.join(left_out)})" if left_out else ""), fontsize="medium")
     return _save(fig, root, f"{bench['bench'].program}-{bench['bench'].elements}-executions.png")
 
 

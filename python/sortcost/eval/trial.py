@@ -90,6 +90,14 @@ def _watch(proc, launch, w, folder, seconds):
     return ended, status
 
 
+def _first_result(p, t):
+    """What a trial's result says before its engine runs."""
+    return {"engine": t.engine, "program": t.bench.program, "elements": t.bench.elements, "trial": t.number,
+            "seed": t.number, "seconds": p.seconds, "status": "ok", "machine": provenance.machine(),
+            "software": provenance.software(),
+            "seeds_sha256": {name: digest(data) for name, data in p.seeds[str(t.bench)].items()}}
+
+
 def run(root, trial_id, core=None):
     """Runs the trial ``trial_id`` of the plan in ``root`` unless it is done;
     returns its result (None if it was done before)."""
@@ -102,10 +110,7 @@ def run(root, trial_id, core=None):
     _prepare_folder(folder, core)
     seeds = os.path.join(folder, "seeds")
     p.write_seeds(t.bench, seeds)
-    result = {"engine": t.engine, "program": t.bench.program, "elements": t.bench.elements, "trial": t.number,
-              "seed": t.number, "seconds": p.seconds, "status": "ok", "machine": provenance.machine(),
-              "software": provenance.software(),
-              "seeds_sha256": {name: digest(data) for name, data in p.seeds[str(t.bench)].items()}}
+    result = _first_result(p, t)
 
     def stop(signum, _frame):
         raise stopped(signum)
@@ -139,6 +144,7 @@ def run(root, trial_id, core=None):
     result.update(
         ran_seconds=round(ended, 3), exit_status=exit_status,
         executions=launch.executions(folder) if launch.executions else None,
+        counts_at_finds="an input's own count where its name has one, else the engine's when the input was seen",
         engine_cpu_seconds=round(engine_cpu, 3), cpu_counted="every descendant" if subreaper else "reaped children",
         core_share=round(engine_cpu / max(ended, 1e-9), 3), loaded=engine_cpu < LOADED * ended,
         watcher_cpu_seconds=round(own.ru_utime + own.ru_stime - own_start.ru_utime - own_start.ru_stime, 3),

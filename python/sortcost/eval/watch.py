@@ -3,9 +3,20 @@
 the programs read their input, costed through the library, and the best
 cost kept over time."""
 import os
+import re
 import time
 
 import sortcost
+
+
+# The count of executions an input's own name carries, where the engine
+# puts it there: AFL++'s "id:...,execs:N,..." and sortcost's "i<N>-c<cost>".
+COUNT_IN_NAME = re.compile(r"(?:^|,)execs:(\d+)(?:,|$)|^i(\d+)-c\d+$")
+
+
+def count_in_name(path):
+    m = COUNT_IN_NAME.search(os.path.basename(path))
+    return int(m.group(1) or m.group(2)) if m else None
 
 
 class watcher:
@@ -130,7 +141,8 @@ class watcher:
                     seconds = max(seconds, self.curve[-1][0])
                 seconds = round(seconds, 3)
                 self.best, self.best_input, self.best_path, self.best_seconds = cost, data, path, seconds
-                self.curve.append((seconds, executions, cost))
+                named = count_in_name(path)
+                self.curve.append((seconds, executions if named is None else named, cost))
 
     def _name(self, path):
         return os.path.relpath(path, self.folder)
