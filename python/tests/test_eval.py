@@ -192,12 +192,19 @@ def test_the_watcher_looks_into_every_folder(tmp_path):
     w.poll()
     w.poll()  # it has held still since the last look
     assert (w.costed, w.best) == (1, 12)
-    for _ in range(1200):  # deeper than Python's stack
-        deep = deep / "d"
-        deep.mkdir()
-    (deep / "deep").write_bytes(b"\3\0\0\0\1\0\0\0\2\0\0\0")
-    w.poll(final=True)
-    assert w.costed == 2
+    try:
+        for _ in range(1200):  # deeper than Python's stack
+            deep = deep / "d"
+            deep.mkdir()
+        (deep / "deep").write_bytes(b"\3\0\0\0\1\0\0\0\2\0\0\0")
+        w.poll(final=True)
+        assert w.costed == 2
+    finally:  # taken down from the bottom: shutil.rmtree (pytest's clean-up) recurses as deep
+        if (deep / "deep").exists():
+            (deep / "deep").unlink()
+        while deep != tmp_path / "sub":
+            deep.rmdir()
+            deep = deep.parent
 
 
 @pytest.mark.parametrize("name, count", [

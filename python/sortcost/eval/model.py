@@ -6,19 +6,15 @@ import math
 import os
 
 from . import engines, plan, references, stats, trial
-from .files import digest
+from .files import digest, read_tsv
 
 SHARES = (90, 99, 100)
 AUC_FROM = 0.1  # seconds: the area under the curve is taken over log time from here
 
 
 def _curve(folder):
-    rows = []
-    with open(os.path.join(folder, "curve.tsv"), encoding="utf-8") as f:
-        for line in list(f)[1:]:
-            s, e, b = line.rstrip("\n").split("\t")
-            rows.append((float(s), int(e) if e else None, int(b)))
-    return rows
+    rows = read_tsv(os.path.join(folder, "curve.tsv"), trial.CURVE)
+    return [(float(s), int(e) if e else None, int(b)) for s, e, b in rows]
 
 
 def trials_of(root, p):

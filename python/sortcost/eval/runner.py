@@ -13,7 +13,6 @@ import sys
 import time
 
 from . import plan, trial
-from .files import read_json
 
 
 def _cores():
@@ -38,9 +37,8 @@ class reporter:
         self.reasons = {}  # reason: trial ids
 
     def ended(self, t, root, returncode, clear):
-        path = os.path.join(t.folder(root), trial.RESULT)
         try:
-            r = read_json(path)
+            r = trial.result_of(root, t)
         except (OSError, ValueError):
             r = None
         clear()

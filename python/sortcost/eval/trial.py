@@ -26,6 +26,7 @@ from .watch import watcher
 POLL = 0.25   # seconds between looks at the corpus
 GRACE = 3.0   # seconds between SIGTERM and SIGKILL
 RESULT = "result.json"
+CURVE = ["seconds", "executions", "best"]  # curve.tsv: one row a rise
 LOADED = 0.9  # an engine with less of a core than this over its time is marked
 
 
@@ -167,7 +168,7 @@ def _finish(folder, result, w):
     if w and w.best_input is not None:
         write_atomically(os.path.join(folder, "best.bin"), w.best_input)
         result["best_file"] = "best.bin"
-    write_atomically(os.path.join(folder, "curve.tsv"), tsv(["seconds", "executions", "best"], w.curve if w else []))
+    write_atomically(os.path.join(folder, "curve.tsv"), tsv(CURVE, w.curve if w else []))
     result["curve_file"] = "curve.tsv"
     write_json(os.path.join(folder, RESULT), result)
     return result
