@@ -15,10 +15,10 @@ version = ".".join(re.search(rf"#define SORTCOST_VERSION_{part} (\d+)", header).
 
 sources = ["python/sortcost_module.cpp", "lib/Runtime/Hooks.cpp", "lib/Runtime/version.cpp", "qsort/kinds.cpp",
            "isort/isort.cpp", "support/read_input.cpp"]
-sources += [f"tools/common/{unit}.cpp" for unit in ("corpus", "pool", "safe_file", "scoring", "tsv")]
+sources += [f"batch/{unit}.cpp" for unit in ("corpus", "descriptors", "pool", "scoring")]
 extension = Pybind11Extension(
     "sortcost._sortcost", sorted(sources), cxx_std=20,
-    include_dirs=["include", "lib/Runtime", "support", "qsort", "isort", "tools/common"],
+    include_dirs=["include", "lib/Runtime", "support", "qsort", "isort", "batch"],
     extra_compile_args=["-O2", "-fvisibility=hidden"])
 
 # sortcost-eval's man page, with the version filled in.

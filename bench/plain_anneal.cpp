@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "sortcost/program_model.h"
+#include "program_model.h"
 #include "starts.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,7 +115,8 @@ const sortcost::program_info& program_named(py::handle name) {
 unsigned thread_count(py::handle threads, const char* what) {
     if (threads.is_none()) return available_cores();
     const long t = py::cast<long>(threads);
-    if (t < 1 || t > 1024) throw py::value_error(std::string(what) + " must be a whole number from 1 to 1024");
+    if (t < 1 || t > max_workers)
+        throw py::value_error(std::string(what) + " must be a whole number from 1 to " + std::to_string(max_workers));
     return static_cast<unsigned>(t);
 }
 
@@ -149,14 +149,10 @@ py::array_t<std::uint64_t> costs(py::handle program, py::handle inputs, py::hand
     }
     py::array_t<std::uint64_t> out(static_cast<py::ssize_t>(items.size()));
     std::uint64_t* result = out.mutable_data();
-    std::atomic<std::size_t> next{0};
     {
         py::gil_scoped_release unlocked;
-        constexpr std::size_t run = 64;
-        run_workers(workers, [&](unsigned, unsigned) {
-            for (std::size_t from; (from = next.fetch_add(run)) < items.size();)
-                for (std::size_t i = from; i < std::min(items.size(), from + run); ++i)
-                    result[i] = p.cost(items[i].data, items[i].size);
+        for_each_run(items.size(), workers, 64, [&](unsigned, std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) result[i] = p.cost(items[i].data, items[i].size);
         });
     }
     for (std::size_t i = 0; i < items.size(); ++i)

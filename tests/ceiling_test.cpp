@@ -19,12 +19,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
 struct ceiling_case {
     const char* program;
     std::uint64_t n;
@@ -142,6 +136,19 @@ TEST(CeilingTool, PartsMergeToTheWholeSearch) {
         return out;
     };
     EXPECT_EQ(sorted(columns(merged.out)), sorted(columns(whole.out)));
+    // Each merged witness costs its maximum, run through its program.
+    const std::map<std::string, std::string> exe = {
+        {"isort_words", ISORT_WORDS_PATH}, {"qsort_words", QSORT_WORDS_PATH}, {"qsort_bytes", QSORT_BYTES_PATH}};
+    for (const auto& row : tsv_rows(merged.out)) {
+        if (row.size() < 7) continue;  // a closed form's row needs no witness
+        std::string bytes;
+        std::istringstream hex(row[6]);
+        for (std::string element; hex >> element;)
+            for (std::size_t i = element.size(); i >= 2; i -= 2)  // little-endian words
+                bytes += static_cast<char>(std::stoul(element.substr(i - 2, 2), nullptr, 16));
+        const std::string input = dir.write("witness", bytes);
+        EXPECT_EQ(run_program(exe.at(row[0]), {input}).out, "[COST] " + row[2] + "\n") << row[0] << " n=" << row[1];
+    }
     auto missing = run_program(CEILING_PATH, {"merge", files[0], files[2]});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("sortcost-ceiling: qsort_words n=7: no part 2/3\n"), std::string::npos) << missing.err;
@@ -214,6 +221,8 @@ TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
                                  "qsort_words n=5 cost=117: not above the record, 117\n"}) {
         auto tie = run_program(CEILING_PATH, {"--records", known, "--proof", proof, "record", "qsort_words", input, "m"});
         EXPECT_EQ(tie.out, expected) << tie.err;
+        // The new row names the old row's file: it is kept, and holds the input.
+        EXPECT_EQ(file_text(known + "/qsort_words/n00005-c117.bin"), words_bytes(words)) << expected;
     }
     // That tie with a table too large to write: the file the old row names stays.
     const std::string full = dir.path + "/full";
@@ -227,8 +236,8 @@ TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
     auto failed = run_program(CEILING_PATH, {"--records", full, "--proof", proof, "record", "qsort_words", input, "m"},
                               {.file_size_limit = 2048});
     EXPECT_EQ(failed.status, 1) << failed.out;
-    EXPECT_EQ(read_file(full + "/records.tsv"), table);
-    EXPECT_EQ(read_file(full + "/qsort_words/n00005-c117.bin"), words_bytes(words));
+    EXPECT_EQ(file_text(full + "/records.tsv"), table);
+    EXPECT_EQ(file_text(full + "/qsort_words/n00005-c117.bin"), words_bytes(words));
     const std::string other = dir.write("other.tsv", "program\tn\tmax\tstatus\truns\tseconds\twitness\n");
     auto refused = run_program(CEILING_PATH, {"--records", dir.path + "/records", "--proof", other, "record", "qsort_bytes",
                                               dir.write("b", "\x05\x04\x03"), "m"});
@@ -238,14 +247,9 @@ TEST(CeilingTool, RecordTakesAProofFromAStoredRun) {
 
 // A size with no record gets no less than a smaller size's record.
 TEST(CeilingTool, WriteWithoutARecordBeatsSmallerRecords) {
-    std::ifstream table(std::string(RECORDS_DIR) + "/records.tsv");
     std::map<std::string, std::vector<std::pair<std::uint64_t, std::uint64_t>>> rows;  // program: (n, cost)
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream f(line);
-        std::string program, n, bytes, cost;
-        std::getline(f, program, '\t') && std::getline(f, n, '\t') && std::getline(f, bytes, '\t') && std::getline(f, cost, '\t');
-        if (program != "program" && !program.empty() && program[0] != '#') rows[program].push_back({std::stoull(n), std::stoull(cost)});
-    }
+    for (const auto& f : tsv_rows(file_text(std::string(RECORDS_DIR) + "/records.tsv")))
+        rows[f[0]].push_back({std::stoull(f[1]), std::stoull(f[3])});
     scratch_dir dir;
     for (const char* program : {"qsort_words", "qsort_bytes"}) {
         for (std::uint64_t n : {11, 12, 13, 17, 20, 33, 65}) {
@@ -267,7 +271,7 @@ TEST(CeilingTool, WriteStretchesARecordsShape) {
     scratch_dir dir;
     ASSERT_EQ(mkdir((dir.path + "/records").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((dir.path + "/records/qsort_words").c_str(), 0700), 0);
-    dir.write("records/qsort_words/n00256.bin", read_file(STRETCHES_PATH));
+    dir.write("records/qsort_words/n00256.bin", file_text(STRETCHES_PATH));
     dir.write("records/records.tsv", "program\telements\tbytes\tcost\tstatus\tmethod\tfile\n"
                                      "qsort_words\t256\t1024\t116588\tbest-known\tm\tqsort_words/n00256.bin\n");
     for (int n : {512, 1024}) {
@@ -320,10 +324,10 @@ TEST(CeilingTool, RecordKeepsOnlyWhatCostsMore) {
     EXPECT_EQ(third.out, "qsort_words n=3 cost=13: not above the record, 37\n");
     auto again = record(costly);
     EXPECT_EQ(again.out, "qsort_words n=3 cost=37: not above the record, 37\n") << "a tie is no record";
-    EXPECT_EQ(read_file(records + "/records.tsv"),
+    EXPECT_EQ(file_text(records + "/records.tsv"),
               header + "# found on a Tuesday\nqsort_words\t3\t12\t37\texact\tby hand\tqsort_words/n00003-c37.bin\n" +
                   "qsort_bytes\t1\t1\t6\texact\tby hand\tb1.bin\n");
-    EXPECT_EQ(read_file(records + "/qsort_words/n00003-c37.bin"), words_bytes({0, 2, 0x80000000u}));
+    EXPECT_EQ(file_text(records + "/qsort_words/n00003-c37.bin"), words_bytes({0, 2, 0x80000000u}));
     EXPECT_FALSE(std::filesystem::exists(records + "/qsort_words/n00003-c13.bin")) << "the old record's file goes";
     auto listing = std::filesystem::directory_iterator(records + "/qsort_words");
     EXPECT_EQ(std::distance(listing, std::filesystem::directory_iterator()), 1) << "no temporary file is left";
@@ -359,7 +363,7 @@ TEST(CeilingTool, RecordRefusals) {
     auto folder = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", dir.path, "m"});
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err.rfind(r + dir.path + ": ", 0), 0u) << folder.err;
-    EXPECT_EQ(read_file(records + "/records.tsv"), table);
+    EXPECT_EQ(file_text(records + "/records.tsv"), table);
 
     // A records file that does not parse in full is refused, file and line named.
     for (auto [text, why] : std::vector<std::pair<std::string, std::string>>{
@@ -381,7 +385,7 @@ TEST(CeilingTool, RecordRefusals) {
         auto run = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", good, "m"});
         EXPECT_EQ(run.status, 1) << why;
         EXPECT_EQ(run.err, r + records + "/records.tsv" + why + "\n");
-        EXPECT_EQ(read_file(records + "/records.tsv"), text) << why;
+        EXPECT_EQ(file_text(records + "/records.tsv"), text) << why;
     }
 }
 
@@ -397,7 +401,7 @@ TEST(CeilingTool, RecordKeepsAFileAnotherRowNames) {
     const std::string costly = dir.write("three", words_bytes({0, 2, 0x80000000u}));
     auto r = run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", costly, "m"});
     EXPECT_EQ(r.out, "qsort_words n=3 cost=37 exact: qsort_words/n00003-c37.bin\n") << r.err;
-    EXPECT_EQ(read_file(records + "/shared.bin"), words_bytes({1, 2, 3})) << "another row names it";
+    EXPECT_EQ(file_text(records + "/shared.bin"), words_bytes({1, 2, 3})) << "another row names it";
 }
 
 // An installed copy whose records cannot be read as it is copied leaves no
@@ -439,7 +443,7 @@ TEST(CeilingTool, RecordOnAFullDiskLosesNothing) {
                          {.file_size_limit = 2048});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "sortcost-ceiling: " + records + "/records.tsv: File too large\n");
-    EXPECT_EQ(read_file(records + "/records.tsv"), table);
+    EXPECT_EQ(file_text(records + "/records.tsv"), table);
 }
 
 // Two records at once both land.
@@ -457,7 +461,7 @@ TEST(CeilingTool, ConcurrentRecordsBothLand) {
     for (const std::string& in : inputs)
         runs.emplace_back([&, in] { run_program(CEILING_PATH, {"--records", records, "record", "qsort_words", in, "m"}); });
     for (auto& t : runs) t.join();
-    std::string table = read_file(records + "/records.tsv");
+    std::string table = file_text(records + "/records.tsv");
     for (std::uint32_t n = 11; n <= 18; ++n)
         EXPECT_NE(table.find("qsort_words\t" + std::to_string(n) + "\t"), std::string::npos) << n << "\n" << table;
 }

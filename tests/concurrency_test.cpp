@@ -76,6 +76,11 @@ TEST(ScoreCorpus, ManyWorkersGiveTheOneWorkerRows) {
     std::mt19937 rng(4);
     for (int i = 0; i < 1000; ++i) dir.write("many/" + std::to_string(i), std::string(rng() % 100, static_cast<char>(rng())));
     roots.push_back(dir.path + "/many");
+    // A folder that cannot be listed, with files after it in the walk.
+    const std::string deep = dir.too_deep("deep");
+    dir.write("deep/z", in[2]);
+    dir.write("deep/zz", in[3]);
+    roots.push_back(dir.path + "/deep");
     const std::vector<std::size_t> columns = {2, 0, 1};
 
     auto rows = [&](unsigned jobs, worker_kind kind) {
@@ -91,7 +96,19 @@ TEST(ScoreCorpus, ManyWorkersGiveTheOneWorkerRows) {
         return out;
     };
     const std::vector<std::string> one = rows(1, worker_kind::threads);
-    ASSERT_EQ(one.size(), 2 * in.size() + 1 + 2000);
+    ASSERT_EQ(one.size(), 2 * in.size() + 1 + 2000 + 2 * 3);  // the deep folder is also under the whole folder
+    EXPECT_EQ(one[one.size() - 3], deep) << "the folder it could not list, in its place";
+    // Each row is its own file's, whatever came before it.
+    std::size_t i = 0;
+    for (const corpus_entry& e : list_corpus(roots, false)) {
+        if (!e.unlisted) {
+            const score_row alone = score_file(e.path, columns);
+            std::string line = e.path + (alone.readable ? " " + std::to_string(alone.bytes) : " " + read_error(alone));
+            for (std::uint64_t c : alone.costs) line += " " + std::to_string(c);
+            EXPECT_EQ(one[i], line);
+        }
+        ++i;
+    }
     for (worker_kind kind : {worker_kind::threads, worker_kind::processes})
         for (unsigned jobs : {1u, 3u, 8u}) EXPECT_EQ(rows(jobs, kind), one) << jobs << " workers";
 }

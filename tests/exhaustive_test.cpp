@@ -8,7 +8,7 @@
 #include <string>
 
 #include "exhaustive_machine.h"
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 using namespace exhaustive_search;
 using sortcost::program_info;

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <climits>
 
 #include <cstring>
 #include <filesystem>
@@ -14,16 +17,27 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace {
-
-std::string slurp(const std::string& path) {
+std::string file_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-}  // namespace
+std::vector<std::vector<std::string>> tsv_rows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);  // the header
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, '\t');) fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
 
 scratch_dir::scratch_dir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "sortcost-XXXXXX").string();
@@ -31,9 +45,56 @@ scratch_dir::scratch_dir() {
     path = tmpl;
 }
 
+namespace {
+
+// Removes everything in the open folder `fd` (and closes it), by names
+// relative to each folder: a tree deeper than the longest path goes too.
+void remove_contents(int fd) {
+    DIR* d = fdopendir(fd);
+    if (!d) {
+        close(fd);
+        return;
+    }
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    for (const std::string& name : names) {
+        const int child = openat(dirfd(d), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (child >= 0) {
+            remove_contents(child);
+            unlinkat(dirfd(d), name.c_str(), AT_REMOVEDIR);
+        } else {
+            unlinkat(dirfd(d), name.c_str(), 0);
+        }
+    }
+    closedir(d);
+}
+
+}  // namespace
+
 scratch_dir::~scratch_dir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) remove_contents(fd);
+    rmdir(path.c_str());
+}
+
+std::string scratch_dir::too_deep(const std::string& name) const {
+    std::string deepest = path + "/" + name;
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string step = name;
+    while (fd >= 0 && deepest.size() <= PATH_MAX) {
+        mkdirat(fd, step.c_str(), 0700);
+        const int next = openat(fd, step.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+        step = std::string(200, 'd');
+        deepest += "/" + step;
+    }
+    if (fd >= 0) {
+        mkdirat(fd, step.c_str(), 0700);
+        close(fd);
+    }
+    return deepest;
 }
 
 std::string scratch_dir::write(const std::string& name, const std::string& bytes) const {
@@ -53,7 +114,7 @@ std::string without_sanitizer_notes(const std::string& err) {
     return kept;
 }
 
-bool kernel_always_overcommits() { return slurp("/proc/sys/vm/overcommit_memory").rfind("1", 0) == 0; }
+bool kernel_always_overcommits() { return file_text("/proc/sys/vm/overcommit_memory").rfind("1", 0) == 0; }
 
 std::string words_bytes(const std::vector<std::uint32_t>& words) {
     std::string s;
@@ -105,8 +166,8 @@ program_result run_program(const std::string& exe, const std::vector<std::string
     }
     program_result r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    r.out = slurp(out_path);
-    r.err = without_sanitizer_notes(slurp(err_path));
+    r.out = file_text(out_path);
+    r.err = without_sanitizer_notes(file_text(err_path));
     return r;
 }
 

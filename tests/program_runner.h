@@ -37,8 +37,19 @@ struct scratch_dir {
     scratch_dir& operator=(const scratch_dir&) = delete;
     // Writes `bytes` to a file named `name` in the directory; returns its path.
     std::string write(const std::string& name, const std::string& bytes) const;
+    // Makes a chain of folders from `name` down to one whose path is longer
+    // than any the system opens (PATH_MAX), so that listing it fails even for
+    // root, as a folder without permission would; returns that path.
+    std::string too_deep(const std::string& name) const;
     std::string path;
 };
+
+// The whole of the file at `path`, or "" where it cannot be read.
+std::string file_text(const std::string& path);
+
+// The rows of a tab-separated table's text, each split into its fields: the
+// header line and comment lines (starting with '#') left out.
+std::vector<std::vector<std::string>> tsv_rows(const std::string& text);
 
 // `err` without AddressSanitizer's notes that it refused an allocation (it
 // then returns null as the C library would); the programs' own lines stay.

@@ -16,31 +16,11 @@
 
 namespace {
 
-std::vector<std::vector<std::string>> tsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    std::string line;
-    std::getline(in, line);  // the header
-    while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        std::istringstream f(line);
-        for (std::string field; std::getline(f, field, '\t');) fields.push_back(field);
-        rows.push_back(fields);
-    }
-    return rows;
-}
-
-std::string read(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
 const std::map<std::string, std::string> programs = {
     {"isort_words", ISORT_WORDS_PATH}, {"qsort_words", QSORT_WORDS_PATH}, {"qsort_bytes", QSORT_BYTES_PATH}};
 
 TEST(Records, EachCostsWhatItSays) {
-    auto rows = tsv(read(std::string(RECORDS_DIR) + "/records.tsv"));
+    auto rows = tsv_rows(file_text(std::string(RECORDS_DIR) + "/records.tsv"));
     ASSERT_FALSE(rows.empty());
     // Every size a user may pick has a record for both quicksorts.
     std::set<std::pair<std::string, std::string>> held;
@@ -69,9 +49,9 @@ TEST(Records, ExactRowsAreTheSearchedMaxima) {
     auto searched = run_program(CEILING_PATH, {"exhaustive", "7"});
     ASSERT_EQ(searched.status, 0) << searched.err;
     std::map<std::pair<std::string, std::string>, std::string> max;
-    for (const auto& r : tsv(searched.out)) max[{r[0], r[1]}] = r[2];
+    for (const auto& r : tsv_rows(searched.out)) max[{r[0], r[1]}] = r[2];
     int compared = 0;
-    for (const auto& r : tsv(read(std::string(RECORDS_DIR) + "/records.tsv"))) {
+    for (const auto& r : tsv_rows(file_text(std::string(RECORDS_DIR) + "/records.tsv"))) {
         auto it = max.find({r[0], r[1]});
         if (it == max.end()) continue;
         EXPECT_EQ(r[4], "exact") << r[0] << " " << r[1];

@@ -2,7 +2,6 @@
 #include "exhaustive.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "exhaustive_machine.h"
 #include "pool.h"
@@ -29,9 +28,8 @@ exact_maximum search(const sortcost::program_info& p, int n, unsigned part, unsi
     empty.tables = &tables;
     empty.model = model;
     std::vector<explorer<Size>> found(std::max(threads, 1u), empty);
-    std::atomic<std::size_t> next{0};
-    run_workers(threads, [&](unsigned worker, unsigned) {
-        for (std::size_t k; (k = next.fetch_add(1)) < mine.size();) found[worker].explore(shares[mine[k]]);
+    for_each_run(mine.size(), threads, 1, [&](unsigned worker, std::size_t k, std::size_t) {
+        found[worker].explore(shares[mine[k]]);
     });
     exact_maximum best;
     for (const explorer<Size>& e : found) {

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "exhaustive.h"
-#include "sortcost/program_model.h"
+#include "partial_input.h"
+#include "program_model.h"
 
 // The quicksort asks only whether compare(x, y) < 0, so a run is fixed by the
 // answers to its questions, and the maximum over all inputs is the maximum
@@ -26,7 +27,6 @@
 
 namespace exhaustive_search {
 
-using sortcost::partial_input;
 using sortcost::quicksort_shape;
 using bits = partial_input::bits;
 constexpr int max_elements = partial_input::capacity;  // what a state has room for
@@ -129,24 +129,16 @@ struct machine {
 
     // Runs until the sort ends (true) or asks an open question (false); the
     // question is asked again when it runs on, answered.
-    bool run() {
-        const int n = in.n;
-        const int scan_end = std::min(n - 1, cutoff);
+    bool run() { return pc >= minimum ? insertion_phase() : quicksort_phase() && insertion_phase(); }
+
+    // The quicksort phase: true once it has ended (or where `stop` says),
+    // false at an open question.
+    bool quicksort_phase() {
         int r;
         for (;;) switch (pc) {
             case main_head:
-                range_cost = cost;
-                cost += 1;
-                if (top == 0) {
-                    if (stop == stop_at::insertion) {
-                        pc = done;
-                        return true;
-                    }
-                    begin_insertion();
-                    break;
-                }
-                mid = static_cast<std::int8_t>(lo + (hi - lo) / 2);
-                pc = median_1;
+                range_head();
+                if (pc != median_1) break;  // past the phase
                 [[fallthrough]];
             case median_1:
                 if ((r = before(mid, lo)) < 0) return false;
@@ -189,29 +181,62 @@ struct machine {
                     --right;
                     cost += 1;
                 }
-                if (left < right) {
-                    swap(left, right);
-                    if (mid == left)
-                        mid = right;
-                    else if (mid == right)
-                        mid = left;
-                    ++left;
-                    --right;
-                    if (left <= right) {
-                        pc = pass_head;
-                        break;
-                    }
-                } else if (left == right) {
-                    ++left;
-                    --right;
-                }
-                if (stop == stop_at::partition) {
-                    pc = done;
-                    return true;
-                }
-                next_part();
-                pc = main_head;
+                end_pass();
                 break;
+            default:
+                return true;
+        }
+    }
+
+    // The loop head: the range's median of three next, or, with the stack
+    // empty, the insertion pass (or the stop there).
+    void range_head() {
+        range_cost = cost;
+        cost += 1;
+        if (top == 0) {
+            if (stop == stop_at::insertion)
+                pc = done;
+            else
+                begin_insertion();
+            return;
+        }
+        mid = static_cast<std::int8_t>(lo + (hi - lo) / 2);
+        pc = median_1;
+    }
+    // Where both scans have stopped: the swap, then another pass, or the
+    // partition's end and the next range (or the stop there).
+    void end_pass() {
+        if (left < right) {
+            swap(left, right);
+            if (mid == left)
+                mid = right;
+            else if (mid == right)
+                mid = left;
+            ++left;
+            --right;
+            if (left <= right) {
+                pc = pass_head;
+                return;
+            }
+        } else if (left == right) {
+            ++left;
+            --right;
+        }
+        if (stop == stop_at::partition) {
+            pc = done;
+            return;
+        }
+        next_part();
+        pc = main_head;
+    }
+
+    // The minimum search and the insertion pass: true at the sort's end,
+    // false at an open question.
+    bool insertion_phase() {
+        const int n = in.n;
+        const int scan_end = std::min(n - 1, cutoff);
+        int r;
+        for (;;) switch (pc) {
             case minimum:
                 while (cur <= scan_end) {
                     if ((r = before(cur, best)) < 0) return false;
@@ -287,6 +312,13 @@ struct machine {
     // terms a phase cannot have fall away from the code.
     template <std::uint8_t Phase>
     std::int64_t most_in(const struct bound_tables& t, bound_parts* parts) const;
+    struct bound_sum;
+    // Parts of most_in, inlined into it: on their own they cost the
+    // enumeration a sixth more instructions (its terms live in memory).
+    template <std::uint8_t Phase>
+    [[gnu::always_inline]] inline void phase_terms(const struct bound_tables& t, bound_sum& b) const;
+    template <std::uint8_t Phase>
+    [[gnu::always_inline]] inline void insertion_terms(bound_sum& b) const;
 
     // The most the current range can still add, over every way its
     // partition may go on: the partition's remaining steps, then what its
@@ -400,41 +432,66 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
     }
 }
 
+// The bound's sum as most_in() builds it: the terms so far, and what the
+// pending ranges and the phase leave to the insertion pass's terms.
+template <int Size>
+struct machine<Size>::bound_sum {
+    std::int64_t total = 0;
+    bound_parts* parts = nullptr;
+    bits may[max_elements];  // the elements each may still order before (set as most_in needs)
+    bits moving = 0;         // positions of pending ranges whose insertions no range term holds
+    bits covered = 0;        // positions whose insertions a range term holds
+    bool swap_open = false;  // the minimum's swap is yet to come, and no range term holds it
+    int first_position = 2;  // the first position the outer loop has yet to insert
+    int old_top = -1;        // positions 0 .. old_top keep their order: the insertion pass is past them
+
+    void add_range(std::int64_t v) {
+        total += v;
+        if (parts) parts->range[parts->ranges++] = v;
+    }
+    void add_fixed(std::int64_t v) {
+        total += v;
+        if (parts) parts->fixed += v;
+    }
+    void add_position(int j, std::int64_t v) {
+        total += v;
+        if (parts) parts->position[j] = v;
+    }
+    // A pending range's term; true if it holds position 0.
+    bool pending(const bound_tables& t, int l, int h, std::int64_t v) {
+        add_range(v);
+        (t.local ? covered : moving) |= span(l, h);
+        return t.local && l == 0;
+    }
+};
+
 template <int Size>
 template <std::uint8_t Phase>
 std::int64_t machine<Size>::most_in(const bound_tables& t, bound_parts* parts) const {
     const int n = in.n;
-    const int scan_end = std::min(n - 1, cutoff);
-    // In the insertion pass only the elements from cur on are asked of.
-    bits may[max_elements];
-    if constexpr (Phase > minimum)
-        for (int q = cur; q < n; ++q) may[a[q]] = in.may_precede(a[q]);
-    else
-        for (int e = 0; e < n; ++e) may[e] = in.may_precede(e);
-    std::int64_t total = cost;
+    bound_sum b;  // `may` is set below, as far as it is read
+    b.total = cost;
+    b.parts = parts;
     if (parts) *parts = bound_parts{cost};
-    auto add_range = [&](std::int64_t v) {
-        total += v;
-        if (parts) parts->range[parts->ranges++] = v;
-    };
-    auto add_fixed = [&](std::int64_t v) {
-        total += v;
-        if (parts) parts->fixed += v;
-    };
-    auto add_position = [&](int j, std::int64_t v) {
-        total += v;
-        if (parts) parts->position[j] = v;
-    };
-    bits moving = 0;   // positions of pending ranges whose insertions no range term holds
-    bits covered = 0;  // positions whose insertions a range term holds
-    bool swap_open = false;  // the minimum's swap is yet to come, and no range term holds it
-    int first_position = 2;  // the first position the outer loop has yet to insert
-    int old_top = -1;        // positions 0 .. old_top keep their order: the insertion pass is past them
-    auto pending = [&](int l, int h, std::int64_t v) {
-        add_range(v);
-        (t.local ? covered : moving) |= span(l, h);
-        return t.local && l == 0;
-    };
+    // In the insertion pass only the elements from cur on are asked of.
+    if constexpr (Phase > minimum)
+        for (int q = cur; q < n; ++q) b.may[a[q]] = in.may_precede(a[q]);
+    else
+        for (int e = 0; e < n; ++e) b.may[e] = in.may_precede(e);
+    phase_terms<Phase>(t, b);
+    if (b.swap_open) b.add_fixed(swap_cost);
+    b.add_fixed(1);  // the outer loop's last test
+    insertion_terms<Phase>(b);
+    return b.total;
+}
+
+// The terms of where the sort stands: the pending ranges and the minimum
+// search in the quicksort phase, the rest of the minimum search, or the
+// element being inserted.
+template <int Size>
+template <std::uint8_t Phase>
+void machine<Size>::phase_terms(const bound_tables& t, bound_sum& b) const {
+    const int scan_end = std::min(in.n - 1, cutoff);
     if constexpr (Phase == right_scan) {
         bool start_held = false;
         if (pc != main_head || top > 0) {
@@ -443,94 +500,94 @@ std::int64_t machine<Size>::most_in(const bound_tables& t, bound_parts* parts) c
             const int m = hi - lo + 1;
             const std::int64_t whole =
                 t.has(m) ? t.of(t.local && lo == 0, m) - (pc == main_head ? 0 : cost - range_cost) : INT64_MAX;
-            start_held = pending(lo, hi, pc == main_head ? whole : std::min(whole, partition_most(t)));
+            start_held = b.pending(t, lo, hi, pc == main_head ? whole : std::min(whole, partition_most(t)));
             for (int k = top - 1; k >= 1; --k)
-                start_held |= pending(stack_lo[k], stack_hi[k], t.of(t.local && stack_lo[k] == 0, stack_hi[k] - stack_lo[k] + 1));
+                start_held |= b.pending(t, stack_lo[k], stack_hi[k],
+                                        t.of(t.local && stack_lo[k] == 0, stack_hi[k] - stack_lo[k] + 1));
         }
-        add_fixed(1);                             // the head that pops the sentinel
-        add_fixed(1 + test_and_call * scan_end);  // the minimum search's tests
-        swap_open = !start_held;
+        b.add_fixed(1);                             // the head that pops the sentinel
+        b.add_fixed(1 + test_and_call * scan_end);  // the minimum search's tests
+        b.swap_open = !start_held;
     } else if constexpr (Phase == minimum) {
-        add_fixed(test_and_call * (scan_end - cur + 1));
-        swap_open = true;
+        b.add_fixed(test_and_call * (scan_end - cur + 1));
+        b.swap_open = true;
     } else {
         // The element at cur passes the elements below pos it may order
         // before, down to the first it may not.
-        const bits m = may[a[cur]];
+        const bits m = b.may[a[cur]];
         int passes = 0;
         for (int q = pos; q >= 0 && (m >> a[q] & 1); --q) ++passes;
         const int d = cur - 1 - pos + passes;
-        add_position(cur, test_and_call * (passes + 1) + (d > 0 ? rotation(d) : 0));
-        first_position = cur + 1;
-        old_top = cur - 1;
+        b.add_position(cur, test_and_call * (passes + 1) + (d > 0 ? rotation(d) : 0));
+        b.first_position = cur + 1;
+        b.old_top = cur - 1;
     }
-    if (swap_open) add_fixed(swap_cost);
-    add_fixed(1);  // the outer loop's last test
+}
 
-    // Every later element passes at most the elements below it that it may
-    // order before: the insertion pass keeps the set of elements below each
-    // position it has not reached. Of the elements the pass has already put
-    // in order (at and below old_top), it keeps their order and passes them
-    // from the top down, so at most the run of them from the top that it may
-    // order before. The minimum's swap may still exchange the elements at 0
-    // and at any position it may pick. Within a stretch the quicksort phase
-    // may still reorder, any of the stretch's elements may come to stand at
-    // a position, and the set below the stretch is known.
+// Every later element passes at most the elements below it that it may
+// order before: the insertion pass keeps the set of elements below each
+// position it has not reached. Of the elements the pass has already put in
+// order (at and below old_top), it keeps their order and passes them from
+// the top down, so at most the run of them from the top that it may order
+// before. The minimum's swap may still exchange the elements at 0 and at
+// any position it may pick. Within a stretch the quicksort phase may still
+// reorder, any of the stretch's elements may come to stand at a position,
+// and the set below the stretch is known.
+template <int Size>
+template <std::uint8_t Phase>
+void machine<Size>::insertion_terms(bound_sum& b) const {
+    const int n = in.n;
+    const int scan_end = std::min(n - 1, cutoff);
     bits below = 0;  // the elements at positions under j
     bits old = 0;    // those at and below old_top
-    for (int q = 0; q <= old_top; ++q) old |= bits{1} << a[q];
+    for (int q = 0; q <= b.old_top; ++q) old |= bits{1} << a[q];
     int under[max_elements], within[max_elements];  // per element of the stretch
     const int swap_from = Phase == minimum ? cur - 1 : 0;  // the minimum's candidates: best, then cur on
     std::int64_t swapped[cutoff + 1] = {};  // the insertions at 2 .. scan_end if the minimum is found at b
     bits stretch = 0;
     int stretch_start = 0;
     for (int j = 0; j < n; ++j) {
-        const bool moves = moving >> j & 1;
-        if (moves && (j == 0 || !(moving >> (j - 1) & 1))) {
+        const bool moves = b.moving >> j & 1;
+        if (moves && (j == 0 || !(b.moving >> (j - 1) & 1))) {
             stretch_start = j;
             stretch = 0;
-            for (int q = j; q < n && (moving >> q & 1); ++q) stretch |= bits{1} << a[q];
+            for (int q = j; q < n && (b.moving >> q & 1); ++q) stretch |= bits{1} << a[q];
             for (bits s = stretch; s; s &= s - 1) {
                 const int e = __builtin_ctz(s);
-                under[e] = sortcost::count_bits(may[e] & below);
-                within[e] = sortcost::count_bits(may[e] & stretch);
+                under[e] = count_bits(b.may[e] & below);
+                within[e] = count_bits(b.may[e] & stretch);
             }
         }
-        const bool swap_shaken = swap_open && j <= scan_end;
-        if (j >= first_position && !(covered >> j & 1) && !moves && !swap_shaken) {
-            const bits m = may[a[j]];
+        const bool swap_shaken = b.swap_open && j <= scan_end;
+        const bool counted = j >= b.first_position && !(b.covered >> j & 1);
+        if (counted && !moves && !swap_shaken) {
+            const bits m = b.may[a[j]];
             int run = 0;
-            for (int q = old_top; q >= 0 && (m >> a[q] & 1); --q) ++run;
-            add_position(j, inserted(std::min(run + sortcost::count_bits(m & below & ~old), j)));
-        } else {
-            if (j >= first_position && !(covered >> j & 1)) {
-                int d = 0;
-                if (swap_shaken && (moves || (moving & span(0, scan_end)))) {
-                    d = j;
-                } else if (moves) {
-                    for (bits s = stretch; s; s &= s - 1) {
-                        const int e = __builtin_ctz(s);
-                        d = std::max(d, under[e] + std::min(j - stretch_start, within[e]));
-                    }
-                } else {
-                    // For each position the minimum may still be found at,
-                    // as one course of the swap for all these positions.
-                    for (int b = swap_from; b <= scan_end; ++b) {
-                        const int at = Phase == minimum && b == swap_from ? best : b;
-                        const int e = at == j ? a[0] : a[j];
-                        const bits set = at == 0 || at < j ? below : (below & ~(bits{1} << a[0])) | (bits{1} << a[at]);
-                        swapped[b] += inserted(std::min(sortcost::count_bits(may[e] & set), j));
-                    }
-                    d = -1;
-                }
-                if (d >= 0) add_position(j, inserted(std::min(d, j)));
+            for (int q = b.old_top; q >= 0 && (m >> a[q] & 1); --q) ++run;
+            b.add_position(j, inserted(std::min(run + count_bits(m & below & ~old), j)));
+        } else if (counted && swap_shaken && (moves || (b.moving & span(0, scan_end)))) {
+            b.add_position(j, inserted(j));
+        } else if (counted && moves) {
+            int d = 0;
+            for (bits s = stretch; s; s &= s - 1) {
+                const int e = __builtin_ctz(s);
+                d = std::max(d, under[e] + std::min(j - stretch_start, within[e]));
+            }
+            b.add_position(j, inserted(std::min(d, j)));
+        } else if (counted) {
+            // For each position the minimum may still be found at, as one
+            // course of the swap for all these positions.
+            for (int k = swap_from; k <= scan_end; ++k) {
+                const int at = Phase == minimum && k == swap_from ? best : k;
+                const int e = at == j ? a[0] : a[j];
+                const bits set = at == 0 || at < j ? below : (below & ~(bits{1} << a[0])) | (bits{1} << a[at]);
+                swapped[k] += inserted(std::min(count_bits(b.may[e] & set), j));
             }
         }
         below |= bits{1} << a[j];
     }
-    if (swap_open && !(moving & span(0, scan_end)) && first_position <= scan_end)
-        add_position(first_position, *std::max_element(swapped + swap_from, swapped + scan_end + 1));
-    return total;
+    if (b.swap_open && !(b.moving & span(0, scan_end)) && b.first_position <= scan_end)
+        b.add_position(b.first_position, *std::max_element(swapped + swap_from, swapped + scan_end + 1));
 }
 
 // The first `split_depth` choices of a course of answers name the share of

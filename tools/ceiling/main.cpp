@@ -19,7 +19,7 @@
 #include "cli.h"
 #include "costliest.h"
 #include "exhaustive.h"
-#include "anneal.h"
+#include "best_known.h"
 #include "growth.h"
 #include "pool.h"
 #include "record.h"
@@ -40,9 +40,9 @@ const std::string help =
     "       sortcost-ceiling merge FILE...\n"
     "       sortcost-ceiling [--records DIR] growth [MAX_N]\n"
     "       sortcost-ceiling [--records DIR] [--proof TSV] record PROGRAM FILE METHOD\n"
-    "The costliest inputs known for isort_words, qsort_words and qsort_bytes.\n"
+    "The costliest inputs known for " + sortcost::program_names("and") + ".\n"
     "\n"
-    "  write       write the costliest input known of N elements (1 to " + std::to_string(max_input_elements) + ")\n"
+    "  write       write the costliest input known of N elements (1 to " + std::to_string(sortcost::max_input_elements) + ")\n"
     "              to FILE and print its cost, exact or best known, and how\n"
     "              it was found: the records (of N, or of other sizes grown, cut\n"
     "              or stretched to N) and constructions, then searched from for\n"
@@ -53,7 +53,7 @@ const std::string help =
     "              of answers that cannot reach the costliest input known are cut\n"
     "              short (not with --no-pruning)\n"
     "  merge       the maxima of all the parts' outputs, each witness checked\n"
-    "  growth      print how the costs grow with n, up to MAX_N (" + std::to_string(max_input_elements) + ")\n"
+    "  growth      print how the costs grow with n, up to MAX_N (" + std::to_string(sortcost::max_input_elements) + ")\n"
     "  record      keep FILE as the record for its size if it costs more,\n"
     "              with METHOD saying how it was found\n"
     "\n"
@@ -82,25 +82,22 @@ int write_command(const program_info& program, std::size_t n, const std::string&
                   double seconds, unsigned threads) {
     records_file f;
     if (!load(records_dir, f)) return exit_failure;
-    known_input c = costliest(program, n, f.rows, records_dir);
-    if (!c.exact && seconds > 0) {
-        search_options o;
-        o.program = &program;
-        o.n = n;
-        o.seconds = seconds;
-        o.threads = threads;
-        o.starts = {sortcost::describe(program, c.bytes)};
-        const search_result r = anneal(o, nullptr);
-        if (r.cost > c.cost)
-            c = {sortcost::realise(program, r.best), r.cost, false,
-                 c.how + ", then searched from for " + std::to_string(static_cast<long long>(seconds)) + " s (" +
-                     std::to_string(r.evaluations) + " inputs on " + std::to_string(threads) + " thread" +
-                     (threads == 1 ? "" : "s") + ")"};
+    const std::vector<known_input> starts = gather_starts(program, n, {&f.rows, records_dir, false, {}});
+    known_input c = proven_if_small(program, n, starts.front());
+    search_options o;
+    o.program = &program;
+    o.n = n;
+    o.seconds = c.exact ? 0 : seconds;
+    o.threads = threads;
+    const best_known b = search_from(o, starts, nullptr);
+    if (b.input.cost > c.cost) {
+        c = b.input;
+        c.how += " for " + std::to_string(static_cast<long long>(seconds)) + " s (" + std::to_string(b.search.evaluations) +
+                 " inputs on " + std::to_string(threads) + " thread" + (threads == 1 ? "" : "s") + ")";
     }
     std::string error;
     if (!write_file_atomically(path, std::string(c.bytes.begin(), c.bytes.end()), error)) return fail(prog, error);
-    std::printf("%s n=%zu cost=%llu %s (%s)\n", program.name, n, static_cast<unsigned long long>(c.cost),
-                c.exact ? "exact maximum" : "best known", c.how.c_str());
+    std::fputs(result_line(program, n, c).c_str(), stdout);
     return 0;
 }
 
@@ -184,7 +181,7 @@ int main(int argc, char** argv) {
                                     {{"--records", 0, cli_option::text},
                                      {"--time", 0, cli_option::count, 0, 1000000},
                                      {"--part", 0, cli_option::text},
-                                     {"--threads", 0, cli_option::count, 1, 1024},
+                                     {"--threads", 0, cli_option::count, 1, max_workers},
                                      {"--from", 0, cli_option::count, 1, exhaustive_max_elements},
                                      {"--program", 0, cli_option::text},
                                      {"--proof", 0, cli_option::text},
@@ -200,7 +197,7 @@ int main(int argc, char** argv) {
     if (command == "write") {
         if (a.size() != 4) return usage_error(prog, "write takes PROGRAM N FILE");
         const program_info* p = program_operand(prog, a[1]);
-        if (!p || !count_operand(prog, "N", a[2], 1, max_input_elements, n)) return exit_usage;
+        if (!p || !count_operand(prog, "N", a[2], 1, sortcost::max_input_elements, n)) return exit_usage;
         status = write_command(*p, static_cast<std::size_t>(n), a[3], records_dir.empty() ? default_records_dir() : records_dir,
                                static_cast<double>(args.count("--time", 10)),
                                static_cast<unsigned>(args.count("--threads", available_cores())));
@@ -216,8 +213,8 @@ int main(int argc, char** argv) {
         status = merge_results(prog, std::vector<std::string>(a.begin() + 1, a.end()));
     } else if (command == "growth") {
         if (a.size() > 2) return usage_error(prog, "growth takes at most MAX_N");
-        n = max_input_elements;
-        if (a.size() == 2 && !count_operand(prog, "MAX_N", a[1], 1, max_input_elements, n)) return exit_usage;
+        n = sortcost::max_input_elements;
+        if (a.size() == 2 && !count_operand(prog, "MAX_N", a[1], 1, sortcost::max_input_elements, n)) return exit_usage;
         if (records_dir.empty()) records_dir = default_records_dir();
         records_file f;
         if (!load(records_dir, f)) return exit_failure;

@@ -15,7 +15,7 @@
 #include "records.h"
 #include "results.h"
 #include "scoring.h"
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 int record_command(const char* prog, const sortcost::program_info& program, const std::string& path,
                    const std::string& method, const std::string& records_dir, const std::string& proof) {

@@ -6,7 +6,7 @@
 
 #include "cli.h"
 #include "exhaustive.h"
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 const tsv_format results_format{{"program", "n", "max", "status", "runs", "seconds", "witness"}};
 
@@ -148,6 +148,12 @@ int merge_results(const char* prog, const std::vector<std::string>& files) {
         }
         if (g.merged.witness.empty() && g.merged.max == 0) {
             status = fail(prog, what + ": no part followed a course of answers");
+            continue;
+        }
+        // Checked again whole: the witness kept must be one that costs the
+        // maximum of all the parts, not only of its own.
+        if (!g.merged.witness.empty() && sortcost::cost_of(*g.merged.program, g.merged.witness) != g.merged.max) {
+            status = fail(prog, what + ": the witness kept does not cost the maximum (a fault of merge)");
             continue;
         }
         g.merged.part = g.merged.parts = 1;

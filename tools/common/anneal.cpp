@@ -102,7 +102,7 @@ class walker {
 public:
     walker(shared_state& sh, unsigned index, unsigned walkers)
         : sh_(sh), o_(sh.o), r_(o_.seed * 0x100000001B3u + index), reports_(index == 0) {
-        words_ = sortcost::answers_of(*o_.program).top_bit;
+        wrapped_ = sortcost::wrapped_order(*o_.program);
         // Bytes anneal cooler: their order is consistent, and the costly
         // inputs are found by small changes; a word's top bit turns many
         // answers at once, and the walk must cross more to find the runs
@@ -116,11 +116,11 @@ public:
         // it wandered off its start and did not climb back (384 and 512
         // words, 60 s, medians of three seeds: 232,763 and 409,249 at the
         // full heat, 238,252 and 412,481 at this one).
-        if (!words_)
+        if (!wrapped_)
             heat_ = o_.n <= cool_bytes_until ? byte_heat : wide_byte_heat;
         else
             heat_ = std::min(1.0, warm_words_until / static_cast<double>(o_.n));
-        ranks_ = words_ ? o_.n : std::min<std::size_t>(o_.n, 256);
+        ranks_ = static_cast<std::size_t>(std::min<std::uint64_t>(o_.n, sortcost::distinct_values(*o_.program)));
         // This walker's share of the start inputs; it begins at the costliest.
         for (std::size_t k = index; k < o_.starts.size(); k += walkers) {
             s_ = o_.starts[k];
@@ -131,6 +131,12 @@ public:
                 mine_cost_ = c;
             }
         }
+        if (mine_.rank.empty() && o_.starts_only && !o_.starts.empty()) {
+            s_ = o_.starts[index % o_.starts.size()];
+            mine_ = s_;
+            mine_cost_ = evaluate();
+            offer(mine_cost_);
+        }
         if (!mine_.rank.empty()) {
             s_ = mine_;
             return;
@@ -139,7 +145,7 @@ public:
         s_.rank.assign(o_.n, 0);
         for (std::size_t i = 0; i < o_.n; ++i) {
             s_.rank[i] = static_cast<std::uint32_t>(r_.below(ranks_));
-            if (words_) s_.top[i] = static_cast<std::uint8_t>(r_.next() & 1);
+            if (wrapped_) s_.top[i] = static_cast<std::uint8_t>(r_.next() & 1);
         }
     }
 
@@ -220,7 +226,7 @@ private:
     // A kind by how often each has raised the cost lately (every kind keeps
     // a chance), then the move.
     move propose() {
-        const int count = words_ ? kinds : flip_top;
+        const int count = wrapped_ ? kinds : flip_top;
         if ((++proposals_ & 4095) == 0) {
             // Each kind's rate of gains, smoothed, and never below a tenth
             // of the best kind's.
@@ -348,7 +354,7 @@ private:
     const search_options& o_;
     rng r_;
     bool reports_;
-    bool words_;
+    bool wrapped_;
     std::size_t ranks_;
     double heat_;  // the first temperature, as a share of a typical loss
     outcome_input s_;

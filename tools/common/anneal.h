@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 struct search_options {
     const sortcost::program_info* program = nullptr;  // qsort_words or qsort_bytes
@@ -20,6 +20,7 @@ struct search_options {
     unsigned threads = 1;
     std::uint64_t seed = 1;
     std::vector<sortcost::outcome_input> starts;  // inputs of n elements to start from (records, say)
+    bool starts_only = false;  // every thread begins at one of `starts`, none at a random input
 };
 
 struct search_result {

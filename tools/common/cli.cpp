@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "program_model.h"
 #include "sortcost/sortcost.h"
 #include "tsv.h"
 
@@ -59,10 +60,7 @@ bool count_operand(const char* prog, const char* what, const std::string& s, std
 
 const sortcost::program_info* program_operand(const char* prog, const std::string& name) {
     if (const sortcost::program_info* p = sortcost::find_program(name.c_str())) return p;
-    std::string names;
-    for (std::size_t i = 0; i < sortcost::program_count; ++i)
-        names += (i == 0 ? "" : i + 1 == sortcost::program_count ? " or " : ", ") + std::string(sortcost::programs[i].name);
-    usage_error(prog, "no such program: '" + name + "' (" + names + ")");
+    usage_error(prog, "no such program: '" + name + "' (" + sortcost::program_names("or") + ")");
     return nullptr;
 }
 

@@ -77,9 +77,6 @@ const sortcost::program_info* program_operand(const char* prog, const std::strin
 // PATH: REASON" and returns exit_failure.
 int check_folder(const char* prog, const char* option, const std::string& path);
 
-// The largest input the tools make or search: a quicksort's cost takes time
-// in n squared, a minute or more to compute past this.
-inline constexpr std::uint64_t max_input_elements = 16384;
 
 // Flushes standard output; false once it has failed (the first reason is
 // kept for finish_output).

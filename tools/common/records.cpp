@@ -15,6 +15,17 @@
 
 const tsv_format records_format{{"program", "elements", "bytes", "cost", "status", "method", "file"}};
 
+const char* status_name(record_status s) { return s == record_status::exact ? "exact" : "best-known"; }
+
+bool parse_status(const std::string& text, record_status& out) {
+    for (record_status s : {record_status::exact, record_status::best_known})
+        if (text == status_name(s)) {
+            out = s;
+            return true;
+        }
+    return false;
+}
+
 namespace {
 
 // The reason `f` is no record, or empty when it is one (then in `r`).
@@ -26,18 +37,17 @@ std::string parse_record(const std::vector<std::string>& f, record& r) {
         return "elements, bytes and cost must be whole numbers above 0";
     if (r.bytes / r.program->element_size != r.elements || r.bytes % r.program->element_size != 0)
         return "bytes is not elements times the element size";
-    if (f[4] != "exact" && f[4] != "best-known") return "status must be exact or best-known";
+    if (!parse_status(f[4], r.status)) return "status must be exact or best-known";
     if (f[5].empty()) return "the method is empty";
     if (f[6].empty() || f[6][0] == '/' || f[6].find("..") != std::string::npos)
         return "the file must be a path inside the records folder";
-    r.status = f[4];
     r.method = f[5];
     r.file = f[6];
     return "";
 }
 
 std::vector<std::string> fields_of(const record& r) {
-    return {r.program->name, std::to_string(r.elements), std::to_string(r.bytes), std::to_string(r.cost), r.status,
+    return {r.program->name, std::to_string(r.elements), std::to_string(r.bytes), std::to_string(r.cost), status_name(r.status),
             r.method, r.file};
 }
 
@@ -213,7 +223,7 @@ int store_record(const sortcost::program_info& program, const std::vector<unsign
     const std::string about = std::string(program.name) + " n=" + std::to_string(n) + " cost=" + std::to_string(cost);
     const std::string not_above = old ? about + ": not above the record, " + std::to_string(old->cost) : "";
     // A tie replaces a best-known record only when it is proven exact.
-    if (old && (old->cost > cost || (old->cost == cost && old->status == "exact"))) {
+    if (old && (old->cost > cost || (old->cost == cost && old->status == record_status::exact))) {
         message = not_above;
         return 0;
     }
@@ -230,7 +240,7 @@ int store_record(const sortcost::program_info& program, const std::vector<unsign
     std::string digits = std::to_string(n);
     if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
     const std::string name = std::string(program.name) + "/n" + digits + "-c" + std::to_string(cost) + ".bin";
-    record r{&program, n, bytes.size(), cost, exact ? "exact" : "best-known", method, name};
+    record r{&program, n, bytes.size(), cost, exact ? record_status::exact : record_status::best_known, method, name};
     const std::string folder = dir + "/" + program.name;
     if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return failed(escaped_path(folder) + ": " + std::strerror(errno));
     if (!write_file_atomically(dir + "/" + r.file, std::string(bytes.begin(), bytes.end()), error))
@@ -245,6 +255,6 @@ int store_record(const sortcost::program_info& program, const std::vector<unsign
         if (!shared) unlink((dir + "/" + old->file).c_str());
     }
     if (kept) *kept = true;
-    message = about + " " + r.status + ": " + r.file;
+    message = about + " " + status_name(r.status) + ": " + r.file;
     return 0;
 }

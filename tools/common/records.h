@@ -11,12 +11,21 @@
 #include "sortcost/costs.h"
 #include "tsv.h"
 
+// What a record's cost is: the maximum for its size, proven, or the most
+// found so far.
+enum class record_status { exact, best_known };
+
+// As records.tsv spells it: "exact" or "best-known"; and back (false for
+// any other text).
+const char* status_name(record_status s);
+bool parse_status(const std::string& text, record_status& out);
+
 struct record {
     const sortcost::program_info* program = nullptr;
     std::uint64_t elements = 0;
     std::uint64_t bytes = 0;
     std::uint64_t cost = 0;
-    std::string status;  // "exact" (the maximum for its size, proven) or "best-known"
+    record_status status = record_status::best_known;
     std::string method;  // how it was found
     std::string file;    // relative to the records folder
 };

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "descriptors.h"
 #include "tsv.h"
 
 namespace {
@@ -21,21 +22,6 @@ std::string folder_of(const std::string& path) {
 }
 
 }  // namespace
-
-bool write_all(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return false;
-        if (w == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 bool read_regular_file(const std::string& path, std::string& out, std::string& error) {
     out.clear();

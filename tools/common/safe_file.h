@@ -6,10 +6,6 @@
 #include <cstddef>
 #include <string>
 
-// Writes all `n` bytes at `p` to `fd`, going on after an interrupted or
-// partial write; false, with errno set, if the rest cannot be written.
-bool write_all(int fd, const char* p, std::size_t n);
-
 // Reads the whole of `path` into `out`. It must be a regular file: a FIFO, a
 // device or a folder is refused at once, never waited on. False, with `error`
 // saying "PATH: REASON", if it cannot be read.

@@ -8,7 +8,7 @@
 #include "cli.h"
 #include "corpus.h"
 #include "safe_file.h"
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 using namespace sortcost;
 
@@ -24,7 +24,7 @@ known_input costed(const program_info& p, std::vector<unsigned char> bytes, std:
 // the other) or an element below or above all others, at every place;
 // shrinking, each element dropped in turn.
 outcome_input step_to(const program_info& p, outcome_input cur, std::size_t n) {
-    const std::uint32_t most = p.element_size == 1 ? 255 : 0x7FFFFFFF;
+    const std::uint32_t most = largest_low(p);
     while (cur.rank.size() != n && !cur.rank.empty()) {
         outcome_input pick;
         std::uint64_t pick_cost = 0;
@@ -46,7 +46,7 @@ outcome_input step_to(const program_info& p, outcome_input cur, std::size_t n) {
                 const std::size_t near = way == 1 && at > 0 ? at - 1 : std::min(at, m - 1);
                 std::uint32_t rank = t.rank[near];
                 std::uint8_t top = t.top[near];
-                if (way == 2 || way == 3) top = answers_of(p).top_bit ? top ^ 1 : 0;
+                if (way == 2 || way == 3) top = wrapped_order(p) ? top ^ 1 : 0;
                 if (way == 4) {  // below all others: every rank moves up
                     if (highest >= most) continue;
                     for (auto& r : t.rank) ++r;
@@ -70,21 +70,25 @@ outcome_input step_to(const program_info& p, outcome_input cur, std::size_t n) {
 
 known_input adversary_input(const program_info& program, std::size_t n) {
     std::uint64_t unused = 0;
-    if (program.element_size > 1 || n <= 256)
+    const std::uint64_t values = distinct_values(program);
+    if (n <= values)
         return costed(program, encode(program, adversarial_values(n, program.element_size, unused)), "McIlroy's adversary");
-    // More elements than byte values: the adversary needs n distinct values.
-    // Capped, the first 255 items it fixed keep their values, so the first
+    // More elements than values: the adversary needs n distinct values.
+    // Capped, the first items it fixed keep their values, so the first
     // partitions still go wrong; the rest are one equal block.
     const std::vector<std::uint32_t> adv = adversarial_values(n, 2, unused);
+    const std::uint32_t most = largest_low(program);
     std::vector<std::uint32_t> ways[4];
     for (std::size_t i = 0; i < n; ++i) {
-        ways[0].push_back(std::min<std::uint32_t>(adv[i], 255));
-        ways[1].push_back(static_cast<std::uint32_t>(adv[i] * 256 / n));
-        ways[2].push_back(adv[i] % 256);
-        ways[3].push_back(static_cast<std::uint32_t>(255 - i * 256 / n));
+        ways[0].push_back(std::min(adv[i], most));
+        ways[1].push_back(static_cast<std::uint32_t>(adv[i] * values / n));
+        ways[2].push_back(static_cast<std::uint32_t>(adv[i] % values));
+        ways[3].push_back(static_cast<std::uint32_t>(most - i * values / n));
     }
-    const char* how[4] = {"McIlroy's adversary, values above 255 cut to 255", "McIlroy's adversary, values scaled to bytes",
-                          "McIlroy's adversary, values modulo 256", "descending bytes"};
+    const std::string top = std::to_string(most);
+    const std::string how[4] = {"McIlroy's adversary, values above " + top + " cut to " + top,
+                                "McIlroy's adversary, values scaled to bytes",
+                                "McIlroy's adversary, values modulo " + std::to_string(values), "descending bytes"};
     std::vector<known_input> tries;
     for (int w = 0; w < 4; ++w) tries.push_back(costed(program, encode(program, ways[w]), how[w]));
     return costliest_of(tries);
@@ -95,7 +99,7 @@ std::vector<known_input> constructions(const program_info& program, std::size_t 
     if (closed_form_maximum(program, n, max))
         return {{encode(program, max.values), max.cost, true, "distinct words in descending order: every pair out of order"}};
     std::vector<known_input> out{adversary_input(program, n)};
-    if (!answers_of(program).top_bit) return out;
+    if (!wrapped_order(program)) return out;
     // Two words 2^31 apart each order before the other, while equal words
     // stop the scans: runs of the two cost about 1.5 n^2, three times the
     // adversary's n^2 / 2 on large inputs.
@@ -105,55 +109,57 @@ std::vector<known_input> constructions(const program_info& program, std::size_t 
     return out;
 }
 
-std::vector<known_input> from_other_sizes(const program_info& program, std::size_t n, const std::vector<record>& records,
-                                          const std::string& dir) {
-    std::vector<known_input> out;
-    const record* smaller = nullptr;
-    const record* larger = nullptr;
-    for (const record& r : records) {
-        if (r.program != &program || r.elements == n) continue;
-        if (r.elements < n && (!smaller || r.elements > smaller->elements)) smaller = &r;
-        if (r.elements > n && (!larger || r.elements < larger->elements)) larger = &r;
+namespace {
+
+// The record `smaller` grown to n elements, in each of the ways.
+void grown(const program_info& program, std::size_t n, const record& smaller, const std::string& dir,
+           std::vector<known_input>& out) {
+    const outcome_input from = describe(program, record_bytes(dir, smaller));
+    const std::size_t m = from.rank.size();
+    const std::string how = "the record of " + std::to_string(smaller.elements) + " grown to " + std::to_string(n);
+    const std::uint32_t top_rank = m ? *std::max_element(from.rank.begin(), from.rank.end()) : 0;
+    const std::uint32_t most = largest_low(program);
+    for (int way = 0; way < 5 && m > 0; ++way) {
+        outcome_input t = from;
+        for (std::size_t i = m; i < n; ++i) {
+            const std::size_t copy = way == 0 ? m - 1 : way == 4 ? i % m : 0;
+            std::uint32_t rank = way == 2 ? top_rank + static_cast<std::uint32_t>(i - m + 1) : from.rank[copy];
+            if (way == 3) rank = 0;
+            t.rank.push_back(std::min(rank, most));
+            t.top.push_back(from.top[copy]);
+        }
+        if (way == 1) {  // the copies go in front instead
+            std::rotate(t.rank.begin(), t.rank.begin() + static_cast<std::ptrdiff_t>(m), t.rank.end());
+            std::rotate(t.top.begin(), t.top.begin() + static_cast<std::ptrdiff_t>(m), t.top.end());
+        }
+        out.push_back(costed(program, realise(program, t), how));
     }
+    // Where few elements are missing, added one at a time.
+    if (m > 0 && (n - m) * n <= 20000)
+        out.push_back(costed(program, realise(program, step_to(program, from, n)),
+                             how + ", one element at a time where it cost the most"));
+}
+
+// The record `larger` cut to its first n elements, and stepped down to n.
+void cut(const program_info& program, std::size_t n, const record& larger, const std::string& dir,
+         std::vector<known_input>& out) {
     const std::size_t size = program.element_size;
-    if (smaller) {
-        const outcome_input from = describe(program, record_bytes(dir, *smaller));
-        const std::size_t m = from.rank.size();
-        const std::string how = "the record of " + std::to_string(smaller->elements) + " grown to " + std::to_string(n);
-        const std::uint32_t top_rank = m ? *std::max_element(from.rank.begin(), from.rank.end()) : 0;
-        const std::uint32_t most = size == 1 ? 255 : 0x7FFFFFFF;
-        for (int way = 0; way < 5 && m > 0; ++way) {
-            outcome_input t = from;
-            for (std::size_t i = m; i < n; ++i) {
-                const std::size_t copy = way == 0 ? m - 1 : way == 4 ? i % m : 0;
-                std::uint32_t rank = way == 2 ? top_rank + static_cast<std::uint32_t>(i - m + 1) : from.rank[copy];
-                if (way == 3) rank = 0;
-                t.rank.push_back(std::min(rank, most));
-                t.top.push_back(from.top[copy]);
-            }
-            if (way == 1) {  // the copies go in front instead
-                std::rotate(t.rank.begin(), t.rank.begin() + static_cast<std::ptrdiff_t>(m), t.rank.end());
-                std::rotate(t.top.begin(), t.top.begin() + static_cast<std::ptrdiff_t>(m), t.top.end());
-            }
-            out.push_back(costed(program, realise(program, t), how));
-        }
-        // Where few elements are missing, added one at a time.
-        if (m > 0 && (n - m) * n <= 20000)
-            out.push_back(costed(program, realise(program, step_to(program, from, n)),
+    const std::string how = "the record of " + std::to_string(larger.elements) + " cut to " + std::to_string(n);
+    std::vector<unsigned char> bytes = record_bytes(dir, larger);
+    if (bytes.size() >= n * size) {
+        const std::size_t m = bytes.size() / size;
+        if ((m - n) * m <= 20000)
+            out.push_back(costed(program, realise(program, step_to(program, describe(program, bytes), n)),
                                  how + ", one element at a time where it cost the most"));
+        bytes.resize(n * size);
+        out.push_back(costed(program, bytes, how + ": its first " + std::to_string(n)));
     }
-    if (larger) {
-        const std::string how = "the record of " + std::to_string(larger->elements) + " cut to " + std::to_string(n);
-        std::vector<unsigned char> bytes = record_bytes(dir, *larger);
-        if (bytes.size() >= n * size) {
-            const std::size_t m = bytes.size() / size;
-            if ((m - n) * m <= 20000)
-                out.push_back(costed(program, realise(program, step_to(program, describe(program, bytes), n)),
-                                     how + ", one element at a time where it cost the most"));
-            bytes.resize(n * size);
-            out.push_back(costed(program, bytes, how + ": its first " + std::to_string(n)));
-        }
-    }
+}
+
+// Each record's shape, scaled to n elements.
+void stretched(const program_info& program, std::size_t n, const std::vector<record>& records, const std::string& dir,
+               std::vector<known_input>& out) {
+    const std::size_t size = program.element_size;
     // A record's shape, scaled. Where the partitions scale with it
     // (n = m 2^k) a shape can keep its cost per n^2.
     for (const record& r : records) {
@@ -169,6 +175,23 @@ std::vector<known_input> from_other_sizes(const program_info& program, std::size
                                                : "element i is the record's element i * " + std::to_string(m) + " / " +
                                                      std::to_string(n))));
     }
+}
+
+}  // namespace
+
+std::vector<known_input> from_other_sizes(const program_info& program, std::size_t n, const std::vector<record>& records,
+                                          const std::string& dir) {
+    std::vector<known_input> out;
+    const record* smaller = nullptr;
+    const record* larger = nullptr;
+    for (const record& r : records) {
+        if (r.program != &program || r.elements == n) continue;
+        if (r.elements < n && (!smaller || r.elements > smaller->elements)) smaller = &r;
+        if (r.elements > n && (!larger || r.elements < larger->elements)) larger = &r;
+    }
+    if (smaller) grown(program, n, *smaller, dir, out);
+    if (larger) cut(program, n, *larger, dir, out);
+    stretched(program, n, records, dir, out);
     return out;
 }
 

@@ -90,9 +90,4 @@ bool read_tsv(const std::string& path, const tsv_format& format, tsv_table& out,
     return read_regular_file(path, text, error) && parse_tsv(path, text, format, out, error);
 }
 
-std::string tsv_text(const tsv_table& table) {
-    std::string out;
-    for (const std::string& l : table.lines) out += l + '\n';
-    return out;
-}
 

@@ -48,6 +48,4 @@ bool parse_tsv(const std::string& name, const std::string& text, const tsv_forma
 // a folder or an empty file is refused, never waited on.
 bool read_tsv(const std::string& path, const tsv_format& format, tsv_table& out, std::string& error);
 
-// The table's text: its lines, each with a newline.
-std::string tsv_text(const tsv_table& table);
 

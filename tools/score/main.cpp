@@ -15,22 +15,24 @@
 #include "corpus.h"
 #include "rows.h"
 #include "scoring.h"
+#include "pool.h"
+#include "program_model.h"
 #include "sortcost/costs.h"
 
 namespace {
 
 const char* const prog = "sortcost-score";
 
-const char* const help =
+const std::string help =
     "Usage: sortcost-score [--program NAME]... [--json] [--hidden] [-j N] PATH...\n"
-    "Prints the cost isort_words, qsort_words and qsort_bytes report for each\n"
+    "Prints the cost " + sortcost::program_names("and") + " report for each\n"
     "file; a directory stands for every file below it, in sorted order.\n"
     "\n"
-    "  --program NAME  only this program's column (isort_words, qsort_words or\n"
-    "                  qsort_bytes); repeat for more, in the order given\n"
+    "  --program NAME  only this program's column (" + sortcost::program_names("or") + ";\n"
+    "                  repeat for more, in the order given)\n"
     "  --json          one JSON object per line instead of tab-separated values\n"
     "  --hidden        also score names beginning with '.' inside directories\n"
-    "  -j, --jobs N    score on N worker processes, 1 to 1024 (default: the cores\n"
+    "  -j, --jobs N    score on N worker processes, 1 to " + std::to_string(max_workers) + " (default: the cores\n"
     "                  available); the output is the same for every N\n"
     "  --help          print this help and exit\n"
     "  --version       print the version and exit\n"
@@ -42,12 +44,11 @@ const char* const help =
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit on the output is a write that fails
-    // More workers than 1024 would only hold more files in memory at once.
-    const cli_args args = parse_cli(argc, argv, prog, help,
+    const cli_args args = parse_cli(argc, argv, prog, help.c_str(),
                                     {{"--program", 0, cli_option::text},
                                      {"--json", 0, cli_option::flag},
                                      {"--hidden", 0, cli_option::flag},
-                                     {"--jobs", 'j', cli_option::count, 1, 1024}});
+                                     {"--jobs", 'j', cli_option::count, 1, max_workers}});
     if (args.handled >= 0) return args.handled;
     row_format format;
     format.json = args.has("--json");

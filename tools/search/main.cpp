@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "anneal.h"
+#include "best_known.h"
 #include "cli.h"
 #include "pool.h"
 #include "records.h"
 #include "safe_file.h"
 #include "starts.h"
-#include "sortcost/program_model.h"
+#include "program_model.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ const std::string help = "Usage: sortcost-search [OPTION]... PROGRAM N\n"
                          "Searches for the costliest input of N elements (1 to " +
                          std::to_string(max_input_elements) +
                          ") for PROGRAM\n"
-                         "(isort_words, qsort_words or qsort_bytes) and prints the best cost found.\n"
+                         "(" + program_names("or") + ") and prints the best cost found.\n"
                          "For the quicksorts it anneals over what decides their answers: for words,\n"
                          "each word's top bit and the order of the other 31 bits, ties included; for\n"
                          "bytes, their order with ties. isort_words is solved at once: distinct\n"
@@ -70,15 +71,6 @@ std::string count_text(std::uint64_t v) {
     return out;
 }
 
-// The closed form's input, where the program has one.
-search_result solved(const program_info& p, const closed_form& max) {
-    search_result r;
-    r.best = describe(p, encode(p, max.values));
-    r.cost = max.cost;
-    r.evaluations = 1;
-    return r;
-}
-
 // Writes each new best of a search into a folder, as i<inputs>-c<cost>, so
 // that a watcher sees it as soon as it is found.
 struct corpus_writer {
@@ -93,37 +85,21 @@ struct corpus_writer {
     }
 };
 
-// `from` gets how the costliest start was made, and its cost.
-search_result annealed(search_options& o, const record* known, const records_file& records, const std::string& dir,
-                       bool fresh, std::vector<known_input> starts, corpus_writer& corpus, std::string& from) {
+// The search from the starts `plan` gathers, its progress on the terminal
+// and each new best offered to the corpus.
+best_known searched(search_options& o, const start_plan& plan, corpus_writer& corpus) {
     const program_info& p = *o.program;
-    // The given starts alone, or: the record, unless --fresh, and the
-    // records of other sizes made to n; then what a rule builds (McIlroy's
-    // adversary's input; for words, runs of two words 2^31 apart); then
-    // random inputs.
-    const bool given = !starts.empty();
-    if (!given || fresh)
-        for (known_input& k : constructions(p, o.n)) starts.push_back(std::move(k));
-    if (!fresh && !given) {
-        for (known_input& k : from_other_sizes(p, o.n, records.rows, dir)) starts.push_back(std::move(k));
-        if (known) starts.push_back({record_bytes(dir, *known), known->cost, false, "the record"});
-    }
-    // The costliest first: with one thread, that is where the walk begins.
-    std::stable_sort(starts.begin(), starts.end(), [](const known_input& a, const known_input& b) { return a.cost > b.cost; });
-    for (const known_input& k : starts) o.starts.push_back(describe(p, k.bytes));
-    // Given starts, every thread begins at one of them, never at random.
-    for (std::size_t k = 0; given && o.starts.size() < o.threads; ++k) o.starts.push_back(o.starts[k]);
-    if (!starts.empty()) from = starts.front().how + " (cost " + std::to_string(starts.front().cost) + ")";
+    o.starts_only = !plan.given.empty();
     progress_line line;
-    search_result r = anneal(o, [&](const search_result& now) {
+    best_known b = search_from(o, gather_starts(p, o.n, plan), [&](const search_result& now) {
         corpus.offer(p, now);
         line.show("best " + count_text(now.cost) + " after " + std::to_string(static_cast<int>(now.seconds)) + " s, " +
                   count_text(static_cast<std::uint64_t>(static_cast<double>(now.evaluations) / std::max(now.seconds, 1e-3))) +
                   " inputs/s");
     });
     line.clear();
-    corpus.offer(p, r);
-    return r;
+    corpus.offer(p, b.search);
+    return b;
 }
 
 // The inputs of --starts DIR; false, the reason printed, if they cannot be had.
@@ -135,15 +111,50 @@ bool read_starts(const program_info& p, std::size_t n, const std::string& dir, s
     return false;
 }
 
-}  // namespace
+// Keeps a search's best as the record in `records_dir` (or, with none
+// given, says it would beat the record in `read_dir`); the method says how
+// to find it again.
+int offer_record(const program_info& p, std::size_t n, const best_known& b, const std::string& command,
+                 const record* known, const std::string& records_dir, const std::string& read_dir) {
+    const std::string about = std::string(p.name) + " n=" + std::to_string(n) + " cost=" + std::to_string(b.input.cost);
+    if (records_dir.empty()) {
+        const std::string what = known ? "beats the record of " + std::to_string(known->cost) : "has no record to beat";
+        std::printf("%s %s in %s; keep it with --records DIR\n", about.c_str(), what.c_str(), escaped_path(read_dir).c_str());
+        return 0;
+    }
+    const std::string method = command + ": " + count_text(b.search.evaluations) + " inputs in " +
+                               std::to_string(static_cast<long long>(b.search.seconds + 0.5)) + " s, " + b.input.how +
+                               (known ? "; above the record then held (cost " + std::to_string(known->cost) + ")" : "");
+    std::string message;
+    bool kept = false;
+    const bool exact = b.input.exact;
+    if (store_record(
+            p, b.input.bytes, b.input.cost, method, records_dir,
+            [&](bool& is_exact, std::string&) {
+                is_exact = exact;
+                return true;
+            },
+            message, &kept) != 0)
+        return fail(prog, message);
+    std::printf("%s%s\n", kept ? "kept as the record: " : "", message.c_str());
+    return 0;
+}
 
-int main(int argc, char** argv) {
-    std::signal(SIGXFSZ, SIG_IGN);
+// What the command line asks for.
+struct request {
+    search_options o;
+    std::string out_path, records_dir, starts_dir;
+    bool fresh = false;
+    corpus_writer corpus;
+};
+
+// Reads the command line into `r`: -1, or the status to exit with.
+int read_request(int argc, char** argv, request& r) {
     const cli_args args = parse_cli(argc, argv, prog, help.c_str(),
                                     {{"--time", 0, cli_option::count, 0, 1000000},
                                      {"--target", 0, cli_option::count, 1, UINT64_MAX / 2},
                                      {"--evaluations", 0, cli_option::count, 1, UINT64_MAX / 2},
-                                     {"--threads", 0, cli_option::count, 1, 1024},
+                                     {"--threads", 0, cli_option::count, 1, max_workers},
                                      {"--seed", 0, cli_option::count, 0, UINT64_MAX / 2},
                                      {"--out", 0, cli_option::text},
                                      {"--records", 0, cli_option::text},
@@ -151,15 +162,17 @@ int main(int argc, char** argv) {
                                      {"--fresh", 0, cli_option::flag},
                                      {"--starts", 0, cli_option::text}});
     if (args.handled >= 0) return args.handled;
-    search_options o;
+    search_options& o = r.o;
     o.seconds = static_cast<double>(args.count("--time", 10));
     o.target = args.count("--target", 0);
     o.evaluations = args.count("--evaluations", 0);
     o.threads = static_cast<unsigned>(args.count("--threads", available_cores()));
     o.seed = args.count("--seed", 1);
-    const std::string out_path = args.text("--out"), records_dir = args.text("--records");
-    corpus_writer corpus{args.text("--corpus"), 0, ""};
-    const bool fresh = args.has("--fresh");
+    r.out_path = args.text("--out");
+    r.records_dir = args.text("--records");
+    r.starts_dir = args.text("--starts");
+    r.corpus.dir = args.text("--corpus");
+    r.fresh = args.has("--fresh");
     const std::vector<std::string>& a = args.operands;
     if (a.size() != 2) return usage_error(prog, "give PROGRAM and N");
     o.program = program_operand(prog, a[0]);
@@ -168,10 +181,22 @@ int main(int argc, char** argv) {
     o.n = static_cast<std::size_t>(n);
     if (o.seconds == 0 && !o.target && !o.evaluations)
         return usage_error(prog, "with --time 0, give --target or --evaluations, or it never stops");
-    if (!records_dir.empty() && check_folder(prog, "--records", records_dir) != 0) return exit_failure;
-    if (!corpus.dir.empty() && check_folder(prog, "--corpus", corpus.dir) != 0) return exit_failure;
+    if (!r.records_dir.empty() && check_folder(prog, "--records", r.records_dir) != 0) return exit_failure;
+    if (!r.corpus.dir.empty() && check_folder(prog, "--corpus", r.corpus.dir) != 0) return exit_failure;
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    request req;
+    if (const int status = read_request(argc, argv, req); status >= 0) return status;
+    search_options& o = req.o;
     const program_info& p = *o.program;
-    const std::string starts_dir = args.text("--starts");
+    const std::string &out_path = req.out_path, &records_dir = req.records_dir, &starts_dir = req.starts_dir;
+    const bool fresh = req.fresh;
+    corpus_writer& corpus = req.corpus;
     std::vector<known_input> given;
     if (!starts_dir.empty() && !read_starts(p, o.n, starts_dir, given)) return exit_failure;
     std::string error;
@@ -182,54 +207,34 @@ int main(int argc, char** argv) {
     if (!load_records(read_dir, records, error)) return fail(prog, error);
     const record* known = find_record(records.rows, p, o.n);
 
-    closed_form max;
-    std::string from;
-    const bool closed = closed_form_maximum(p, o.n, max);
     const auto start = std::chrono::steady_clock::now();
-    search_result best = closed ? solved(p, max) : annealed(o, known, records, read_dir, fresh, std::move(given), corpus, from);
-    if (closed) {
-        best.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        corpus.offer(p, best);
+    best_known b = searched(o, {&records.rows, read_dir, fresh, std::move(given)}, corpus);
+    known_input shown = b.input;
+    if (b.search.evaluations == 0) {  // proven at once: nothing to search
+        b.search = {describe(p, b.input.bytes), b.input.cost,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1};
+        corpus.offer(p, b.search);
+    } else {
+        char counts[160];
+        std::snprintf(counts, sizeof counts, "%s inputs in %.1f s on %u thread%s, seed %llu; ",
+                      count_text(b.search.evaluations).c_str(), b.search.seconds, o.threads, o.threads == 1 ? "" : "s",
+                      static_cast<unsigned long long>(o.seed));
+        shown.how = counts + shown.how;
     }
-
-    const std::vector<unsigned char> bytes = realise(p, best.best);
-    const bool exact = closed || (known && known->status == "exact" && known->cost == best.cost);
-    std::printf("%s n=%zu cost=%llu %s (%s inputs in %.1f s on %u thread%s, seed %llu)\n", p.name, o.n,
-                static_cast<unsigned long long>(best.cost), exact ? "exact maximum" : "best known",
-                count_text(best.evaluations).c_str(), best.seconds, o.threads, o.threads == 1 ? "" : "s",
-                static_cast<unsigned long long>(o.seed));
+    b.input.exact = b.input.exact || (known && known->status == record_status::exact && known->cost == b.input.cost);
+    shown.exact = b.input.exact;
+    std::fputs(result_line(p, o.n, shown).c_str(), stdout);
     int status = 0;
-    if (!out_path.empty() && !write_file_atomically(out_path, std::string(bytes.begin(), bytes.end()), error))
-        status = fail(prog, error);
+    const std::string bytes(b.input.bytes.begin(), b.input.bytes.end());
+    if (!out_path.empty() && !write_file_atomically(out_path, bytes, error)) status = fail(prog, error);
     if (!corpus.error.empty()) status = fail(prog, corpus.error);
-    const bool beats = !known || best.cost > known->cost;
-    if (beats && records_dir.empty()) {
-        const std::string what = known ? "beats the record of " + std::to_string(known->cost) : "has no record to beat";
-        std::printf("%s n=%zu cost=%llu %s in %s; keep it with --records DIR\n", p.name, o.n,
-                    static_cast<unsigned long long>(best.cost), what.c_str(), escaped_path(read_dir).c_str());
-    } else if (beats) {
-        // How to find it again: the command, and where it started.
-        std::string method = std::string("sortcost-search ") + p.name + " " + std::to_string(o.n) + " --time " +
-                             std::to_string(static_cast<long long>(o.seconds)) + " --threads " +
-                             std::to_string(o.threads) + " --seed " + std::to_string(o.seed) +
-                             (fresh ? " --fresh" : "") + (starts_dir.empty() ? "" : " --starts " + escaped_path(starts_dir)) + ": " + count_text(best.evaluations) + " inputs in " +
-                             std::to_string(static_cast<long long>(best.seconds + 0.5)) + " s";
-        if (known && !fresh && starts_dir.empty())
-            method += ", from the record then held (cost " + std::to_string(known->cost) + ")";
-        else if (!from.empty())
-            method += ", from " + from;
-        std::string message;
-        bool kept = false;
-        if (store_record(
-                p, bytes, best.cost, method, records_dir,
-                [&](bool& is_exact, std::string&) {
-                    is_exact = closed;
-                    return true;
-                },
-                message, &kept) != 0)
-            status = fail(prog, message);
-        else
-            std::printf("%s%s\n", kept ? "kept as the record: " : "", message.c_str());
+    if (!known || b.input.cost > known->cost) {
+        const std::string command = std::string("sortcost-search ") + p.name + " " + std::to_string(o.n) + " --time " +
+                                    std::to_string(static_cast<long long>(o.seconds)) + " --threads " +
+                                    std::to_string(o.threads) + " --seed " + std::to_string(o.seed) +
+                                    (fresh ? " --fresh" : "") +
+                                    (starts_dir.empty() ? "" : " --starts " + escaped_path(starts_dir));
+        status = std::max(status, offer_record(p, o.n, b, command, known, records_dir, read_dir));
     }
     return finish_output(prog, status);
 }

@@ -9,12 +9,22 @@
 #include <functional>
 #include <string>
 
+// The most workers a caller may ask for: more would only hold more files in
+// memory at once.
+inline constexpr unsigned max_workers = 1024;
+
 // Runs work(worker, workers) on at most `wanted` workers: this thread is
 // worker 0, the others are threads started for the call. `workers` is how
 // many there are in all, fixed before any of them runs, so that what was meant
 // for a worker that could not be started can be shared among those that
 // were. Returns once every worker has returned.
 void run_workers(unsigned wanted, const std::function<void(unsigned worker, unsigned workers)>& work);
+
+// Hands items 0 to count - 1 out to up to `wanted` workers (as run_workers),
+// `run` at a time: each worker claims the next run of items not yet claimed
+// and calls work(worker, first, last) on [first, last), until none is left.
+void for_each_run(std::size_t count, unsigned wanted, std::size_t run,
+                  const std::function<void(unsigned worker, std::size_t first, std::size_t last)>& work);
 
 enum class worker_kind {
     threads,    // share this process's memory

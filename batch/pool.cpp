@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "safe_file.h"
+#include "descriptors.h"
 
 namespace {
 
@@ -61,7 +61,6 @@ void in_order_on_threads(std::size_t count, unsigned jobs, std::size_t run, std:
                          const std::function<void(std::string&, std::size_t)>& deliver) {
     std::vector<std::string> results(runs);
     std::vector<unsigned char> done(runs);
-    std::atomic<std::size_t> next{0};
     std::mutex m;
     std::condition_variable ready;
     std::size_t delivered = 0;
@@ -90,30 +89,17 @@ void in_order_on_threads(std::size_t count, unsigned jobs, std::size_t run, std:
             ++delivered;
         }
     };
-    run_workers(jobs, [&](unsigned worker, unsigned) {
-        for (std::size_t r; (r = next.fetch_add(1)) < runs;) {
-            produce_run(r);
-            if (worker == 0) deliver_ready(false);
-        }
-        if (worker == 0) deliver_ready(true);
+    for_each_run(runs, jobs, 1, [&](unsigned worker, std::size_t r, std::size_t) {
+        produce_run(r);
+        if (worker == 0) deliver_ready(false);
     });
+    deliver_ready(true);
 }
 
 // Who produces a run: -1 while no one has claimed it, 0 for this process,
 // k for worker k. Runs are claimed by compare-and-swap in shared memory.
 using owner_t = std::atomic<int>;
 static_assert(owner_t::is_always_lock_free, "claims are made across processes");
-
-bool read_all(int fd, char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t r = ::read(fd, p, n);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return true;
-}
 
 // A run's result on a pipe: its number and length, then the bytes.
 struct frame {
@@ -137,32 +123,30 @@ struct child {
     int fd;  // the read end of its pipe, or -1 once it has failed
 };
 
-void in_order_on_processes(std::size_t count, unsigned jobs, std::size_t run, std::size_t runs,
-                           const std::function<std::string(std::size_t, std::size_t)>& produce,
-                           const std::function<void(std::string&, std::size_t)>& deliver) {
-    auto items = [&](std::size_t r) { return std::min(count, (r + 1) * run) - r * run; };
-    auto produce_run = [&](std::size_t r) { return produce(r * run, r * run + items(r)); };
-    void* shared = mmap(nullptr, runs * sizeof(owner_t), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) {
-        for (std::size_t r = 0; r < runs; ++r) {
-            std::string out = produce_run(r);
-            deliver(out, items(r));
-        }
-        return;
-    }
-    auto* owner = static_cast<owner_t*>(shared);
-    for (std::size_t r = 0; r < runs; ++r) new (&owner[r]) owner_t(-1);
-    auto take = [&](int who, std::size_t r) {
+// The runs of one call handed out across processes: who claims each (in
+// memory shared by the forks), and how each run is made.
+struct process_runs {
+    std::size_t count, run, runs;
+    const std::function<std::string(std::size_t, std::size_t)>& produce;
+    owner_t* owner;
+
+    std::size_t items(std::size_t r) const { return std::min(count, (r + 1) * run) - r * run; }
+    std::string make(std::size_t r) const { return produce(r * run, r * run + items(r)); }
+    bool take(int who, std::size_t r) const {
         int none = -1;
         return owner[r].load(std::memory_order_relaxed) == -1 && owner[r].compare_exchange_strong(none, who);
-    };
+    }
     // The first run from `from` on that no one has claimed, now `who`'s.
-    auto claim = [&](int who, std::size_t from) {
+    std::size_t claim(int who, std::size_t from) const {
         for (std::size_t r = from; r < runs; ++r)
             if (take(who, r)) return r;
         return runs;
-    };
+    }
+};
 
+// Forks up to jobs - 1 workers, each making the runs it claims and sending
+// them down its pipe; as many as could be started.
+std::vector<child> start_workers(const process_runs& w, unsigned jobs) {
     // Nothing may be left in this process's buffers for a fork to copy.
     std::fflush(nullptr);
     std::vector<child> children;
@@ -181,54 +165,71 @@ void in_order_on_processes(std::size_t count, unsigned jobs, std::size_t run, st
             // A worker writes nothing but its pipe, and ends without running
             // this process's exit handlers.
             const int me = static_cast<int>(k);
-            for (std::size_t r = claim(me, 0); r < runs; r = claim(me, r + 1))
-                if (!send_frame(fds[1], r, produce_run(r))) _exit(1);
+            for (std::size_t r = w.claim(me, 0); r < w.runs; r = w.claim(me, r + 1))
+                if (!send_frame(fds[1], r, w.make(r))) _exit(1);
             _exit(0);
         }
         close(fds[1]);
         children.push_back({pid, fds[0]});
     }
+    return children;
+}
 
-    // Hands out the runs in order. While the next one is a worker's and not
-    // ready, this process makes one no one has claimed yet.
+// Run r's result. While it is a worker's and not ready, this process makes
+// one no one has claimed yet (kept in `ahead`); a worker that died or broke
+// off leaves its runs to this process.
+std::string result_of(const process_runs& w, std::size_t r, std::vector<child>& children,
+                      std::map<std::size_t, std::string>& ahead, std::size_t& scan) {
+    for (;;) {
+        int who = w.owner[r].load();
+        if (who == -1 && w.take(0, r)) who = 0;
+        if (who == 0) {
+            auto it = ahead.find(r);
+            if (it == ahead.end()) return w.make(r);
+            std::string out = std::move(it->second);
+            ahead.erase(it);
+            return out;
+        }
+        if (who == -1) continue;  // claimed meanwhile; look again
+        child& c = children[static_cast<std::size_t>(who - 1)];
+        if (c.fd < 0) return w.make(r);
+        pollfd p{c.fd, POLLIN, 0};
+        scan = std::max(scan, r + 1);
+        const std::size_t other = poll(&p, 1, 0) == 0 ? w.claim(0, scan) : w.runs;
+        if (other < w.runs) {
+            ahead.emplace(other, w.make(other));
+            scan = other + 1;
+            continue;
+        }
+        std::string out;
+        if (receive_frame(c.fd, r, out)) return out;
+        close(c.fd);
+        c.fd = -1;
+        kill(c.pid, SIGKILL);
+        return w.make(r);
+    }
+}
+
+void in_order_on_processes(std::size_t count, unsigned jobs, std::size_t run, std::size_t runs,
+                           const std::function<std::string(std::size_t, std::size_t)>& produce,
+                           const std::function<void(std::string&, std::size_t)>& deliver) {
+    void* shared = mmap(nullptr, runs * sizeof(owner_t), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    const process_runs w{count, run, runs, produce, static_cast<owner_t*>(shared == MAP_FAILED ? nullptr : shared)};
+    if (!w.owner) {
+        for (std::size_t r = 0; r < runs; ++r) {
+            std::string out = w.make(r);
+            deliver(out, w.items(r));
+        }
+        return;
+    }
+    for (std::size_t r = 0; r < runs; ++r) new (&w.owner[r]) owner_t(-1);
+    std::vector<child> children = start_workers(w, jobs);
+    // Hands out the runs in order.
     std::map<std::size_t, std::string> ahead;
     std::size_t scan = 0;  // no run before this is unclaimed
     for (std::size_t r = 0; r < runs; ++r) {
-        std::string out;
-        for (;;) {
-            int who = owner[r].load();
-            if (who == -1 && take(0, r)) who = 0;
-            if (who == 0) {
-                auto it = ahead.find(r);
-                if (it != ahead.end()) {
-                    out = std::move(it->second);
-                    ahead.erase(it);
-                } else {
-                    out = produce_run(r);
-                }
-                break;
-            }
-            if (who == -1) continue;  // claimed meanwhile; look again
-            child& c = children[static_cast<std::size_t>(who - 1)];
-            if (c.fd >= 0) {
-                pollfd p{c.fd, POLLIN, 0};
-                scan = std::max(scan, r + 1);
-                const std::size_t other = poll(&p, 1, 0) == 0 ? claim(0, scan) : runs;
-                if (other < runs) {
-                    ahead.emplace(other, produce_run(other));
-                    scan = other + 1;
-                    continue;
-                }
-                if (receive_frame(c.fd, r, out)) break;
-                // The worker died or broke off: its runs are made here.
-                close(c.fd);
-                c.fd = -1;
-                kill(c.pid, SIGKILL);
-            }
-            out = produce_run(r);
-            break;
-        }
-        deliver(out, items(r));
+        std::string out = result_of(w, r, children, ahead, scan);
+        deliver(out, w.items(r));
     }
     for (const child& c : children) {
         if (c.fd >= 0) close(c.fd);
@@ -260,6 +261,14 @@ void run_workers(unsigned wanted, const std::function<void(unsigned, unsigned)>&
     gate.open.notify_all();
     work(0, workers);
     for (pthread_t t : threads) pthread_join(t, nullptr);
+}
+
+void for_each_run(std::size_t count, unsigned wanted, std::size_t run,
+                  const std::function<void(unsigned, std::size_t, std::size_t)>& work) {
+    std::atomic<std::size_t> next{0};
+    run_workers(wanted, [&](unsigned worker, unsigned) {
+        for (std::size_t first; (first = next.fetch_add(run)) < count;) work(worker, first, std::min(count, first + run));
+    });
 }
 
 void run_in_order(std::size_t count, unsigned jobs, worker_kind kind,
