@@ -103,8 +103,9 @@ std::vector<known_input> constructions(const program_info& program, std::size_t 
     // Two words 2^31 apart each order before the other, while equal words
     // stop the scans: runs of the two cost about 1.5 n^2, three times the
     // adversary's n^2 / 2 on large inputs.
+    const std::uint32_t opposite = join(answers_of(program), true, 0);  // the word with only its top bit set
     std::vector<std::uint32_t> runs(n, 0);
-    for (std::size_t i = 0; i < n; ++i) runs[i] = (i == 0 || (i >= n / 2 && i + 1 < n)) ? 0x80000000u : 0;
+    for (std::size_t i = 0; i < n; ++i) runs[i] = (i == 0 || (i >= n / 2 && i + 1 < n)) ? opposite : 0;
     out.push_back(costed(program, encode(program, runs), "one word 2^31, then n/2 - 1 words 0, n/2 - 1 words 2^31 and one 0"));
     return out;
 }
