@@ -217,6 +217,51 @@ TEST(ExhaustiveSearch, TablesHoldEveryInput) {
     check_tables<1>(*sortcost::find_program("qsort_bytes"), 7, 6);
 }
 
+// The entries for parts the quicksort phase leaves alone (1 to cutoff + 1
+// elements) of a consistent order, against every order of their elements
+// (ties included): a part elsewhere takes its insertions; the part at
+// position 0 also the minimum search's swap, as the sort's own insertion
+// pass runs on those elements alone.
+TEST(ExhaustiveSearch, SmallPartsTablesHoldEveryOrder) {
+    using state = machine<1>;
+    const program_info& p = *sortcost::find_program("qsort_bytes");
+    const sortcost::answer_model model = answers_of(p);
+    const bound_tables t = make_bound_tables<1>(12, model);
+    for (int k = 1; k <= state::cutoff + 1; ++k) {
+        SCOPED_TRACE("k=" + std::to_string(k));
+        std::int64_t inserted_most = 0, first_most = 0;
+        std::vector<std::uint32_t> v(static_cast<std::size_t>(k));
+        std::uint64_t codes = 1;
+        for (int i = 0; i < k; ++i) codes *= static_cast<std::uint64_t>(k);
+        for (std::uint64_t code = 0; code < codes; ++code) {
+            std::uint64_t c = code;
+            for (auto& x : v) {
+                x = static_cast<std::uint32_t>(c % static_cast<std::uint64_t>(k));
+                c /= static_cast<std::uint64_t>(k);
+            }
+            // Elsewhere: each element passes the greater ones before it.
+            std::int64_t steps = 0;
+            for (int j = 0; j < k; ++j) {
+                int d = 0;
+                for (int i = 0; i < j; ++i) d += v[static_cast<std::size_t>(i)] > v[static_cast<std::size_t>(j)];
+                steps += state::inserted(d);
+            }
+            inserted_most = std::max(inserted_most, steps);
+            // At position 0: the insertion pass itself, less its fixed tests
+            // (the minimum search's and the outer loop's last).
+            state m;
+            m.start(k, model);
+            m.cost = 0;
+            m.begin_insertion();
+            const state end = course(m, v, model);
+            first_most = std::max<std::int64_t>(first_most, end.cost - (1 + state::test_and_call * (k - 1)) - 1);
+        }
+        EXPECT_GE(t.work[static_cast<std::size_t>(k)], inserted_most);
+        EXPECT_GE(t.first[static_cast<std::size_t>(k)], first_most);
+        EXPECT_LE(t.first[static_cast<std::size_t>(k)], first_most) << "the most, not more";
+    }
+}
+
 // From 12 elements on, ranges wait on the stack: below states reached by
 // random answers, with a range on the stack, every bound holds.
 TEST(ExhaustiveSearch, BoundHoldsWithRangesOnTheStack) {
