@@ -17,15 +17,16 @@ namespace {
 
 // The course `leaf` took from `m` (an earlier state on its way), run again to
 // where the quicksort phase ends: the cost there.
-template <int Size>
-std::uint32_t quicksort_end(machine<Size> m, const machine<Size>& leaf) {
-    m.stop = machine<Size>::stop_at::insertion;
+template <int Size, std::size_t Capacity>
+std::uint32_t quicksort_end(machine<Size, Capacity> m, const machine<Size, Capacity>& leaf) {
+    m.stop = machine<Size, Capacity>::stop_at::insertion;
     while (!m.run()) m.answer(m.ask_top >= 0 ? leaf.in.top[m.ask_top] : !leaf.in.known_lt(m.ask_x, m.ask_y));
     return m.cost;
 }
 
-template <int Size>
+template <int Size, std::size_t Capacity = 16>
 struct checker {
+    using state = machine<Size, Capacity>;
     const program_info& program;
     bound_tables tables;
     std::uint64_t courses = 0, wrong_costs = 0, low_bounds = 0, budget = UINT64_MAX;
@@ -34,31 +35,31 @@ struct checker {
 
     // The most the current partition adds, over every way it goes on: its
     // remaining steps and what the tables say its parts add.
-    std::int64_t partition_truth(const machine<Size>& m) const {
-        machine<Size> rest = m;
-        rest.stop = machine<Size>::stop_at::partition;
+    std::int64_t partition_truth(const state& m) const {
+        state rest = m;
+        rest.stop = state::stop_at::partition;
         std::int64_t most = 0;
         each_course(
             rest,
-            [&](const machine<Size>& end) {
+            [&](const state& end) {
                 const bool first = tables.local && m.lo == 0, middle = end.left - end.right == 2;
                 std::int64_t v = end.cost - m.cost + tables.of(first, end.right - m.lo + 1) + tables.of(false, m.hi - end.left + 1);
-                if (tables.local && middle && (m.lo > 0 || end.right + 1 >= 2)) v += machine<Size>::inserted(0);
+                if (tables.local && middle && (m.lo > 0 || end.right + 1 >= 2)) v += state::inserted(0);
                 most = std::max(most, v);
             },
-            [](const machine<Size>&) { return false; });
+            [](const state&) { return false; });
         return most;
     }
 
     // The costliest course on from m, or 0 once the budget of states is spent.
-    std::uint32_t walk(machine<Size> m) {
+    std::uint32_t walk(state m) {
         if (m.run()) {
             ++courses;
             wrong_costs += cost_of(program, encode(program, m.in.values(answers_of(program)))) != m.cost;
             return m.cost;
         }
         if (budget-- == 0) return 0;
-        if (partitions && m.pc >= machine<Size>::median_1 && m.pc <= machine<Size>::right_scan) {
+        if (partitions && m.pc >= state::median_1 && m.pc <= state::right_scan) {
             const bool low = m.partition_most(tables) < partition_truth(m);
             if (low && low_partitions == 0)
                 std::printf("pc %d lo %d hi %d left %d right %d mid %d: dp %lld truth %lld\n", m.pc, m.lo, m.hi, m.left,
@@ -66,7 +67,7 @@ struct checker {
             low_partitions += low;
         }
         const std::int64_t bound = m.most(tables);
-        machine<Size> second = m;
+        state second = m;
         m.answer(0);
         second.answer(1);
         const std::uint32_t first = walk(m), other = walk(second);
@@ -77,8 +78,9 @@ struct checker {
 };
 
 // The course an input's values take from m.
-template <int Size>
-machine<Size> course(machine<Size> m, const std::vector<std::uint32_t>& v, const sortcost::answer_model& model) {
+template <int Size, std::size_t Capacity>
+machine<Size, Capacity> course(machine<Size, Capacity> m, const std::vector<std::uint32_t>& v,
+                               const sortcost::answer_model& model) {
     while (!m.run()) {
         using sortcost::low_of, sortcost::top_of;
         m.answer(m.ask_top >= 0 ? top_of(model, v[static_cast<std::size_t>(m.ask_top)])
@@ -103,12 +105,12 @@ struct exhaustive_row {
     std::uint64_t max;
 };
 
-template <int Size>
+template <int Size, std::size_t Capacity = 16>
 void check_row(const exhaustive_row& row) {
     const program_info& p = *sortcost::find_program(row.program);
-    checker<Size> c{p, make_bound_tables<Size>(row.n, answers_of(p))};
+    checker<Size, Capacity> c{p, make_bound_tables<Size, Capacity>(row.n, answers_of(p))};
     c.partitions = row.n <= 8;
-    machine<Size> root;
+    machine<Size, Capacity> root;
     root.start(row.n, answers_of(p));
     EXPECT_EQ(c.walk(root), row.max);
     EXPECT_EQ(c.courses, row.courses);
@@ -195,6 +197,12 @@ TEST(ExhaustiveSearch, EveryCourseCostsWhatTheProgramReports) {
             check_row<4>(row);
         else
             check_row<1>(row);
+        // A state with room for 32 elements, which larger inputs use, the same.
+        if (row.courses > 100'000) continue;
+        if (sortcost::find_program(row.program)->element_size == 4)
+            check_row<4, 32>(row);
+        else
+            check_row<1, 32>(row);
     }
 }
 

@@ -9,9 +9,10 @@
 
 #include "sortcost/costs.h"
 
-// Inputs of up to this many elements can be searched (what a search state
-// has room for; 16 words take about a day on two cores).
-inline constexpr int exhaustive_max_elements = 16;
+// Inputs of up to this many elements can be searched (a state has room for
+// 32, but 16 words take about a day on two cores, and each byte more some
+// five times as long).
+inline constexpr int exhaustive_max_elements = 18;
 
 struct exact_maximum {
     std::uint64_t cost = 0;              // the most the program reports for n elements

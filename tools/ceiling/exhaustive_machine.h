@@ -28,17 +28,19 @@
 namespace exhaustive_search {
 
 using sortcost::quicksort_shape;
-using bits = partial_input::bits;
-constexpr int max_elements = partial_input::capacity;  // what a state has room for
-static_assert(exhaustive_max_elements <= max_elements);
+static_assert(exhaustive_max_elements <= 32, "what a state has room for");
 
 // The sort, stepped by hand over elements numbered 0 .. n-1, so that a
 // course of answers can branch where a question is open without running the
 // sort again from its start: each branch takes a copy of the state. It takes
 // the steps of the program's sort exactly (tests compare it, run by run, with
 // the sort itself), and the driver's.
-template <int Size>  // bytes per element
+template <int Size, std::size_t Capacity = 16>  // bytes per element; elements a state has room for
 struct machine {
+    using input_state = partial_input<Capacity>;
+    using bits = typename input_state::bits;
+    static constexpr int max_elements = static_cast<int>(Capacity);
+    [[gnu::always_inline]] static constexpr int count_bits(bits x) { return input_state::count(x); }
     // Where run() goes on from: the quicksort phase's loop head, questions and
     // pass, then the insertion pass's.
     enum : std::uint8_t {
@@ -55,9 +57,9 @@ struct machine {
         return static_cast<std::uint32_t>(quicksort_shape::rotation_steps(Size, static_cast<std::uint64_t>(passed)));
     }
 
-    partial_input in;
+    input_state in;
     std::uint32_t cost = 0;
-    std::int8_t a[max_elements];  // the element at each position
+    std::int8_t a[Capacity];  // the element at each position
     std::int8_t lo = 0, hi = 0, mid = 0, left = 0, right = 0, cur = 0, pos = 0, best = 0, top = 0;
     std::int8_t stack_lo[stack_size], stack_hi[stack_size];
     std::uint8_t pc = 0;
@@ -283,7 +285,7 @@ struct machine {
     // the outer test, the backward scan's tests and calls, the rotation.
     static constexpr std::int64_t inserted(int d) { return insertion_steps[static_cast<std::size_t>(d)]; }
     static constexpr auto insertion_steps = [] {
-        std::array<std::int64_t, max_elements + 1> t{};
+        std::array<std::int64_t, Capacity + 1> t{};
         for (int d = 0; d <= max_elements; ++d)
             t[static_cast<std::size_t>(d)] = 1 + test_and_call * (d + 1) + (d > 0 ? rotation(d) : 0);
         return t;
@@ -295,7 +297,7 @@ struct machine {
         int ranges = 0;           // pending ranges: the current one, then the stack's from its top
         std::int64_t range[stack_size + 1] = {};
         std::int64_t fixed = 0;                   // loop heads, the minimum search's tests and its swap
-        std::int64_t position[max_elements] = {};  // each later position's insertion, where no range holds it
+        std::int64_t position[Capacity] = {};  // each later position's insertion, where no range holds it
     };
 
     // An upper bound on the cost of every course of answers on from here,
@@ -377,8 +379,8 @@ struct bound_tables {
     bool has(int m) const { return m > quicksort_shape::cutoff_elements + 1 && static_cast<std::size_t>(m) < work.size(); }
 };
 
-template <int Size>
-std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
+template <int Size, std::size_t Capacity>
+std::int64_t machine<Size, Capacity>::partition_most(const bound_tables& t) const {
     const bool holds_start = t.local && lo == 0;
     // After the last pass, with left at l and right at r.
     auto ended = [&](int l, int r) {
@@ -388,7 +390,7 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
         return v;
     };
     // Indexed by l - lo (1 to size + 1) and r - lo + 1 (0 to size).
-    constexpr int room = max_elements + 2;
+    constexpr std::size_t room = Capacity + 2;
     std::int64_t at_left[room][room], at_right[room][room];  // the most from a left or right scan's comparison on
     const int size = hi - lo + 1;
     for (int i = 0; i <= size + 1; ++i)
@@ -434,11 +436,11 @@ std::int64_t machine<Size>::partition_most(const bound_tables& t) const {
 
 // The bound's sum as most_in() builds it: the terms so far, and what the
 // pending ranges and the phase leave to the insertion pass's terms.
-template <int Size>
-struct machine<Size>::bound_sum {
+template <int Size, std::size_t Capacity>
+struct machine<Size, Capacity>::bound_sum {
     std::int64_t total = 0;
     bound_parts* parts = nullptr;
-    bits may[max_elements];  // the elements each may still order before (set as most_in needs)
+    bits may[Capacity];  // the elements each may still order before (set as most_in needs)
     bits moving = 0;         // positions of pending ranges whose insertions no range term holds
     bits covered = 0;        // positions whose insertions a range term holds
     bool swap_open = false;  // the minimum's swap is yet to come, and no range term holds it
@@ -465,9 +467,9 @@ struct machine<Size>::bound_sum {
     }
 };
 
-template <int Size>
+template <int Size, std::size_t Capacity>
 template <std::uint8_t Phase>
-std::int64_t machine<Size>::most_in(const bound_tables& t, bound_parts* parts) const {
+std::int64_t machine<Size, Capacity>::most_in(const bound_tables& t, bound_parts* parts) const {
     const int n = in.n;
     bound_sum b;  // `may` is set below, as far as it is read
     b.total = cost;
@@ -488,9 +490,9 @@ std::int64_t machine<Size>::most_in(const bound_tables& t, bound_parts* parts) c
 // The terms of where the sort stands: the pending ranges and the minimum
 // search in the quicksort phase, the rest of the minimum search, or the
 // element being inserted.
-template <int Size>
+template <int Size, std::size_t Capacity>
 template <std::uint8_t Phase>
-void machine<Size>::phase_terms(const bound_tables& t, bound_sum& b) const {
+void machine<Size, Capacity>::phase_terms(const bound_tables& t, bound_sum& b) const {
     const int scan_end = std::min(in.n - 1, cutoff);
     if constexpr (Phase == right_scan) {
         bool start_held = false;
@@ -533,15 +535,15 @@ void machine<Size>::phase_terms(const bound_tables& t, bound_sum& b) const {
 // any position it may pick. Within a stretch the quicksort phase may still
 // reorder, any of the stretch's elements may come to stand at a position,
 // and the set below the stretch is known.
-template <int Size>
+template <int Size, std::size_t Capacity>
 template <std::uint8_t Phase>
-void machine<Size>::insertion_terms(bound_sum& b) const {
+void machine<Size, Capacity>::insertion_terms(bound_sum& b) const {
     const int n = in.n;
     const int scan_end = std::min(n - 1, cutoff);
     bits below = 0;  // the elements at positions under j
     bits old = 0;    // those at and below old_top
     for (int q = 0; q <= b.old_top; ++q) old |= bits{1} << a[q];
-    int under[max_elements], within[max_elements];  // per element of the stretch
+    int under[Capacity], within[Capacity];  // per element of the stretch
     const int swap_from = Phase == minimum ? cur - 1 : 0;  // the minimum's candidates: best, then cur on
     std::int64_t swapped[cutoff + 1] = {};  // the insertions at 2 .. scan_end if the minimum is found at b
     bits stretch = 0;
@@ -611,9 +613,9 @@ void each_course(State& m, const Leaf& leaf, const Cut& cut) {
     }
 }
 
-template <int Size>
+template <int Size, std::size_t Capacity = 16>
 struct explorer {
-    using state = machine<Size>;
+    using state = machine<Size, Capacity>;
     // Courses whose bound falls below this are not followed: some input
     // costs `floor`, so none of them can be the maximum.
     std::int64_t floor = 0;
@@ -663,9 +665,9 @@ struct explorer {
 // pass: for a consistent order, at most every pair of it out of order; for
 // the part at position 0, the most the minimum's swap and the insertions
 // after it can take, over every order of its elements.
-template <int Size>
+template <int Size, std::size_t Capacity = 16>
 bound_tables make_bound_tables(int n, const sortcost::answer_model& model) {
-    using state = machine<Size>;
+    using state = machine<Size, Capacity>;
     constexpr int small = state::cutoff + 1;
     bound_tables t;
     t.local = !model.top_bit;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "program_model.h"
@@ -16,38 +17,45 @@ using sortcost::answer_model;
 using sortcost::join;
 using sortcost::orders_before;
 
-// The number of elements in a set of them (of at most 16, as the capacity
-// below), by a table of each byte's: the enumeration's bound counts sets
-// tens of millions of times a second, and without a popcount instruction in
-// the baseline x86-64 the compiler would call a library routine; the table
-// also beats the arithmetic count.
+// The number of elements in a set of them, by a table of each byte's: the
+// enumeration's bound counts sets tens of millions of times a second, and
+// without a popcount instruction in the baseline x86-64 the compiler would
+// call a library routine; the table also beats the arithmetic count.
 inline constexpr auto byte_bits = [] {
     std::array<std::uint8_t, 256> t{};
     for (std::size_t i = 1; i < t.size(); ++i) t[i] = static_cast<std::uint8_t>((i & 1) + t[i >> 1]);
     return t;
 }();
-constexpr int count_bits(std::uint32_t x) { return byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu]; }
 
 // What some answers say of an input of up to `partial_input::capacity`
 // elements: the top bits fixed so far, and the order of low parts as far as
 // it is known, closed under transitivity (le is reflexive), held both ways
 // round so that either side of a pair can be asked at once.
+template <std::size_t Capacity>  // 16 or 32 elements
 struct partial_input {
     using bits = std::uint32_t;  // a set of elements
-    static constexpr int capacity = 16;
-    static_assert(count_bits(0xffffu) == capacity, "count_bits counts sets of this many elements");
-    // A set as the state keeps it, in half the room: the enumeration copies
-    // a state at every branch (12 words: some 7 % less time).
-    using stored = std::uint16_t;
+    static constexpr int capacity = static_cast<int>(Capacity);
+    static_assert(Capacity == 16 || Capacity == 32);
+    // A set as the state keeps it, for 16 elements in half the room: the
+    // enumeration copies a state at every branch (12 words: some 7 % less time).
+    using stored = std::conditional_t<Capacity == 16, std::uint16_t, std::uint32_t>;
     static constexpr stored store(bits s) { return static_cast<stored>(s); }
+    // The number of elements in a set.
+    static constexpr int count(bits x) {
+        const int low = byte_bits[x & 0xffu] + byte_bits[x >> 8 & 0xffu];
+        if constexpr (Capacity == 16)
+            return low;
+        else
+            return low + byte_bits[x >> 16 & 0xffu] + byte_bits[x >> 24];
+    }
 
     int n = 0;
-    std::int8_t top[capacity];  // -1 while no answer has needed it
+    std::int8_t top[Capacity];  // -1 while no answer has needed it
     stored tops[2];             // the elements whose top bit is known 0, 1
-    stored le[capacity];        // bit v of le[u]: low(u) <= low(v)
-    stored lt[capacity];        // bit v of lt[u]: low(u) < low(v)
-    stored ge[capacity];        // bit u of ge[v]: low(u) <= low(v)
-    stored gt[capacity];        // bit u of gt[v]: low(u) < low(v)
+    stored le[Capacity];        // bit v of le[u]: low(u) <= low(v)
+    stored lt[Capacity];        // bit v of lt[u]: low(u) < low(v)
+    stored ge[Capacity];        // bit u of ge[v]: low(u) <= low(v)
+    stored gt[Capacity];        // bit u of gt[v]: low(u) < low(v)
 
     // Nothing known yet, but what holds of every input: without a top bit,
     // every top bit is 0; with one, element 0 may be taken as the word 0.
@@ -123,7 +131,7 @@ struct partial_input {
     std::vector<std::uint32_t> values(const answer_model& m) const {
         std::vector<std::uint32_t> v(static_cast<std::size_t>(n));
         for (int u = 0; u < n; ++u)
-            v[static_cast<std::size_t>(u)] = join(m, top[u] > 0, static_cast<std::uint32_t>(count_bits(gt[u])));
+            v[static_cast<std::size_t>(u)] = join(m, top[u] > 0, static_cast<std::uint32_t>(count(gt[u])));
         return v;
     }
 };
