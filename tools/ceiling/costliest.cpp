@@ -11,7 +11,7 @@ known_input proven_if_small(const sortcost::program_info& program, std::size_t n
     std::string ignored;
     if (!best.exact && n >= 1 && n <= search_up_to && n <= static_cast<std::size_t>(exhaustive_max_elements) &&
         exhaustive_maximum(program, static_cast<int>(n), 1, 1, 1, best.cost, m, ignored))
-        best = {m.witness, m.cost, true, "exact maximum, found by trying every course of answers"};
+        best = {m.witness, m.cost, true, "exact maximum, found by trying every course of answers", ""};
     return best;
 }
 

@@ -24,7 +24,8 @@ struct start_plan {
 
 // The starts for n elements, each costed again from its bytes, costliest
 // first (an exact one first among equals; otherwise in the order below):
-// the given inputs, if any (and with `fresh` the constructions); else the
+// the given inputs, if any (and with `fresh`, or where a closed form gives
+// the maximum, the constructions); else the
 // constructions, and unless `fresh`, the record for n (exact where its row
 // says so and its cost is what the row says) and the records of other
 // sizes made to n.

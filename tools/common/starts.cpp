@@ -16,7 +16,7 @@ namespace {
 
 known_input costed(const program_info& p, std::vector<unsigned char> bytes, std::string how) {
     const std::uint64_t cost = cost_of(p, bytes);
-    return {std::move(bytes), cost, false, std::move(how)};
+    return {std::move(bytes), cost, false, std::move(how), ""};
 }
 
 // `from` brought to n elements one at a time, each step the one that leaves
@@ -97,7 +97,7 @@ known_input adversary_input(const program_info& program, std::size_t n) {
 std::vector<known_input> constructions(const program_info& program, std::size_t n) {
     closed_form max;
     if (closed_form_maximum(program, n, max))
-        return {{encode(program, max.values), max.cost, true, "distinct words in descending order: every pair out of order"}};
+        return {{encode(program, max.values), max.cost, true, "distinct words in descending order: every pair out of order", ""}};
     std::vector<known_input> out{adversary_input(program, n)};
     if (!wrapped_order(program)) return out;
     // Two words 2^31 apart each order before the other, while equal words

@@ -17,6 +17,7 @@ struct known_input {
     std::uint64_t cost = 0;  // what the program reports for `bytes`
     bool exact = false;      // no input of this size costs more: proven
     std::string how;
+    std::string detail;  // more of how, shown with the input itself, not carried into what is made from it
 };
 
 // McIlroy's adversary's input of n elements ("A Killer Adversary for
