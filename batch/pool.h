@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The tools' one worker pool. Workers are threads (the search, the
-// enumeration, scoring from Python) or processes (scoring from the command
-// line); a worker that cannot be started, or a process that dies, leaves its
-// work to the others, so no work is ever lost.
+// The one worker pool, of the tools and the Python module alike. Workers
+// are threads (the search, the enumeration, scoring from Python) or
+// processes (scoring from the command line); a worker that cannot be
+// started, or a process that dies, leaves its work to the others, so no
+// work is ever lost.
 #pragma once
 
 #include <cstddef>
